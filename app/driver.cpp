@@ -1,0 +1,42 @@
+// driver: see driver.h.
+#include "app/driver.h"
+
+#include "app/stages.h"
+#include "gfx2d/pixel.h"
+#include "platform/display.h"
+
+ptc::Surface* screen = nullptr;
+ptc::Surface* target = nullptr;
+ptc::Surface* caption = nullptr;
+
+int entry_routine() {
+  loading_open_archive();
+  try {
+    console.open(kWindowTitle, kScreenWidth, kScreenHeight, pixfmt, 0);
+    console.window();
+    screen = new ptc::Surface(kScreenWidth, kScreenHeight, pixfmt);
+    target = new ptc::Surface(kScreenWidth, kScreenHeight, pixfmt);
+    if (!loading_sequence()) return kExitStartFailed;
+    if (!opening_sequence()) return kExitOk;
+    menu_loop();
+    return kExitOk;
+  } catch (const ptc::DynamicError& error) {
+    error.report();
+    return kExitFatal;
+  }
+}
+
+void present() {
+  screen->copy(console);
+  console.update();
+}
+
+bool esc_pressed() {
+  if (!console.key()) return false;
+  const ptc::Key key = console.read();
+  return key.code() == 27;
+}
+
+void shutdown() {
+  console.close();
+}

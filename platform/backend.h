@@ -1,0 +1,81 @@
+// backend: the one narrow interface through which platform/ reaches the outside.
+//
+// Two implementations exist: the SDL backend (a real window, keyboard, mouse,
+// audio device and message box; used by velmora2k) and the headless backend
+// (frames kept in memory, a virtual clock, scripted input, injectable faults;
+// used by the tests and velmora2k-capture). Each executable's main installs
+// one; code outside platform/ never knows which one runs.
+//
+// Failures of the window operations throw ptc::DynamicError.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// One read of the mouse in the standard relative format: three relative axes
+// and four button bytes, a button being down when bit 7 of its byte is set.
+struct MouseSample {
+  int32_t dx;
+  int32_t dy;
+  int32_t dz;
+  uint8_t buttons[4];
+};
+
+// Result codes of the mouse device (negative: failure).
+constexpr int32_t kMouseOk = 0;
+constexpr int32_t kMouseInputLost = static_cast<int32_t>(0x8007001Eu);
+constexpr int32_t kMouseNotAcquired = static_cast<int32_t>(0x8007000Cu);
+constexpr int32_t kMouseGenericError = static_cast<int32_t>(0x80004005u);
+
+// Source of the music: fills interleaved 16-bit stereo frames at 44.1 kHz.
+// The SDL backend calls it from its audio thread.
+class AudioSource {
+ public:
+  virtual ~AudioSource() = default;
+  virtual void fill(int16_t* frames, int count) = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Window: open with a title and a logical size, show a width x height block
+  // of 0x00RRGGBB pixels, close. window_handle is an opaque native handle.
+  virtual void window_open(const char* title, int width, int height) = 0;
+  virtual void window_present(const uint32_t* pixels, int width, int height) = 0;
+  virtual void window_close() = 0;
+  virtual void* window_handle() = 0;
+
+  // Keyboard queue: one code per key press (27 = Esc; the window's close
+  // button queues 27). key_waiting never blocks.
+  virtual bool key_waiting() = 0;
+  virtual int key_read() = 0;
+
+  // Mouse device: open (0 or a negative result code), acquire, read, release.
+  virtual int32_t mouse_open() = 0;
+  virtual int32_t mouse_acquire() = 0;
+  virtual int32_t mouse_read(MouseSample& sample) = 0;
+  virtual void mouse_close() = 0;
+
+  // Audio: start the device pulling from source (false when it cannot start);
+  // the clock is the time played since play started, in milliseconds.
+  virtual bool audio_open(AudioSource* source) = 0;
+  virtual uint32_t audio_clock_ms() = 0;
+  virtual void audio_close() = 0;
+
+  virtual void message_box(const char* caption, const char* text) = 0;
+
+  // Called by process_exit just before the process ends.
+  virtual void on_exit(int code) { (void)code; }
+};
+
+// Installs the backend for the rest of the run (a second install replaces it;
+// tests install a fresh headless backend per test).
+void backend_install(Backend* backend);
+// The installed backend; asserts that one is installed.
+Backend& backend();
+// The installed backend, or null.
+Backend* backend_installed();
+
+}  // namespace platform

@@ -1,0 +1,112 @@
+// headless: the backend without a window, for tests and velmora2k-capture.
+//
+// Contract:
+//  - window: no window; every present is counted and its pixels are kept
+//    (the latest frame always; each frame is also handed to frame_hook).
+//  - clock: virtual; audio_clock_ms reads floor(frames presented x 1000 / fps)
+//    whether or not audio was opened. The music source is opened and decoded
+//    by the sound layer as usual but never played.
+//  - input: a script of events, each visible once FRAME frames have been
+//    presented and delivered to the first key read or mouse read after that;
+//    keys queue one per read, mouse motion and buttons accumulate until the
+//    next read.
+//  - faults: fail_mouse makes mouse_open fail; fail_sound makes audio_open
+//    fail; fail_display_at = N throws ptc::DynamicError at the N-th present
+//    (1-based), before that frame is counted.
+//  - max_frames: after that many presents the run stops: stop_hook runs and
+//    the process ends with exit code 0.
+//  - message boxes are not shown (message_box writes the text to stderr).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/backend.h"
+
+namespace platform {
+
+struct ScriptEvent {
+  enum class Kind { Key, Move, Down, Up };
+  uint64_t frame = 0;
+  Kind kind = Kind::Key;
+  int code = 0;        // Key: the key code
+  int32_t dx = 0;      // Move
+  int32_t dy = 0;
+  int button = 0;      // Down/Up: 0 left, 1 right
+};
+
+// Parses an input script; returns false and sets error (with the line number)
+// on a malformed line.
+bool script_parse(const std::string& text, std::vector<ScriptEvent>& events, std::string& error);
+
+struct HeadlessConfig {
+  double fps = 60.0;
+  int64_t max_frames = -1;       // -1: no limit
+  int64_t fail_display_at = -1;  // -1: never
+  bool fail_mouse = false;
+  bool fail_sound = false;
+  std::vector<ScriptEvent> script;
+};
+
+class HeadlessBackend : public Backend {
+ public:
+  explicit HeadlessBackend(HeadlessConfig config = {});
+
+  void window_open(const char* title, int width, int height) override;
+  void window_present(const uint32_t* pixels, int width, int height) override;
+  void window_close() override;
+  void* window_handle() override;
+
+  bool key_waiting() override;
+  int key_read() override;
+
+  int32_t mouse_open() override;
+  int32_t mouse_acquire() override;
+  int32_t mouse_read(MouseSample& sample) override;
+  void mouse_close() override;
+
+  bool audio_open(AudioSource* source) override;
+  uint32_t audio_clock_ms() override;
+  void audio_close() override;
+
+  void message_box(const char* caption, const char* text) override;
+  void on_exit(int code) override;
+
+  // What the run has shown and done.
+  uint64_t frames() const { return frames_; }
+  const std::vector<uint32_t>& last_frame() const { return last_frame_; }
+  const std::string& title() const { return title_; }
+  bool window_is_open() const { return window_open_; }
+  int windows_closed() const { return windows_closed_; }
+  bool mouse_is_open() const { return mouse_open_; }
+  bool audio_is_open() const { return audio_open_; }
+  const std::vector<std::string>& boxes() const { return boxes_; }
+
+  // Called with (frame index, pixels) for every presented frame.
+  std::function<void(uint64_t, const uint32_t*, int, int)> frame_hook;
+  // Called with the exit code when the process ends through process_exit
+  // (code) or through max_frames (stopped = true, code 0).
+  std::function<void(int code, bool stopped)> exit_hook;
+
+ private:
+  void deliver_due_events();
+
+  HeadlessConfig config_;
+  uint64_t frames_ = 0;
+  size_t next_event_ = 0;
+  std::vector<uint32_t> last_frame_;
+  std::string title_;
+  bool window_open_ = false;
+  int windows_closed_ = 0;
+  bool mouse_open_ = false;
+  bool audio_open_ = false;
+  std::vector<int> keys_;
+  size_t key_head_ = 0;
+  MouseSample pending_{0, 0, 0, {0, 0, 0, 0}};
+  uint8_t buttons_[2] = {0, 0};
+  std::vector<std::string> boxes_;
+};
+
+}  // namespace platform

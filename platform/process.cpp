@@ -1,0 +1,32 @@
+// process: see process.h.
+#include "platform/process.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/backend.h"
+
+namespace platform {
+
+void process_exit(int code) {
+  std::fflush(stdout);
+  if (Backend* b = backend_installed()) b->on_exit(code);
+  std::exit(code);
+}
+
+bool chdir_to_executable() {
+  char path[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return false;
+  std::string dir(path, static_cast<size_t>(n));
+  const size_t slash = dir.rfind('/');
+  if (slash == std::string::npos) return false;
+  dir.resize(slash == 0 ? 1 : slash);
+  return chdir(dir.c_str()) == 0;
+}
+
+}  // namespace platform

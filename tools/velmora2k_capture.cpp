@@ -1,0 +1,186 @@
+// velmora2k-capture: the invitation over the headless backend.
+//
+// Runs the same program as velmora2k with a virtual clock and scripted
+// input, saves chosen frames as PNG, and reports how the run ended:
+//   ended: exit code C after N frames     (the program ended; exit code C)
+//   stopped: after N frames               (--frames stopped it; exit code 0)
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/driver.h"
+#include "platform/headless.h"
+#include "platform/process.h"
+#include "resources/log.h"
+#include "resources/pngwrite.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+struct FrameRange {
+  uint64_t first;
+  uint64_t last;
+};
+
+struct Options {
+  std::string data_dir;
+  std::string out_dir = ".";
+  std::string log_file;
+  std::string input_file;
+  bool save_all = false;
+  std::vector<FrameRange> save;
+  platform::HeadlessConfig config;
+};
+
+[[noreturn]] void usage(const char* message) {
+  std::fprintf(stderr,
+               "velmora2k-capture: %s\n"
+               "usage: velmora2k-capture [--data DIR] [--fps F] [--frames N] [--input FILE]\n"
+               "                         [--save all|LIST] [--out DIR] [--log FILE] [--fail WHAT]\n"
+               "  WHAT is mouse, sound or display@N\n",
+               message);
+  std::exit(kUsageError);
+}
+
+bool parse_u64(const std::string& text, uint64_t& value) {
+  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtoull(text.c_str(), &end, 10);
+  return errno == 0 && *end == '\0';
+}
+
+bool parse_save_list(const std::string& text, std::vector<FrameRange>& ranges) {
+  std::stringstream in(text);
+  std::string item;
+  while (std::getline(in, item, ',')) {
+    const size_t dash = item.find('-');
+    FrameRange r{};
+    if (dash == std::string::npos) {
+      if (!parse_u64(item, r.first)) return false;
+      r.last = r.first;
+    } else if (!parse_u64(item.substr(0, dash), r.first) || !parse_u64(item.substr(dash + 1), r.last) ||
+               r.last < r.first) {
+      return false;
+    }
+    ranges.push_back(r);
+  }
+  return !ranges.empty();
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string opt = argv[i];
+    if (i + 1 >= argc) usage(("missing value after " + opt).c_str());
+    const std::string value = argv[++i];
+    uint64_t n = 0;
+    if (opt == "--data") {
+      o.data_dir = value;
+    } else if (opt == "--fps") {
+      char* end = nullptr;
+      o.config.fps = std::strtod(value.c_str(), &end);
+      if (*end != '\0' || !(o.config.fps > 0.0 && o.config.fps <= 10000.0)) usage("--fps needs a number above 0");
+    } else if (opt == "--frames") {
+      if (!parse_u64(value, n)) usage("--frames needs a count");
+      o.config.max_frames = static_cast<int64_t>(n);
+    } else if (opt == "--input") {
+      o.input_file = value;
+    } else if (opt == "--save") {
+      if (value == "all") {
+        o.save_all = true;
+      } else if (!parse_save_list(value, o.save)) {
+        usage("--save needs all or a list like 0-23,100,300-316");
+      }
+    } else if (opt == "--out") {
+      o.out_dir = value;
+    } else if (opt == "--log") {
+      o.log_file = value;
+    } else if (opt == "--fail") {
+      if (value == "mouse") {
+        o.config.fail_mouse = true;
+      } else if (value == "sound") {
+        o.config.fail_sound = true;
+      } else if (value.rfind("display@", 0) == 0 && parse_u64(value.substr(8), n) && n > 0) {
+        o.config.fail_display_at = static_cast<int64_t>(n);
+      } else {
+        usage("--fail needs mouse, sound or display@N (N from 1)");
+      }
+    } else {
+      usage(("unknown option " + opt).c_str());
+    }
+  }
+  return o;
+}
+
+std::string absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char cwd[4096];
+  if (!getcwd(cwd, sizeof cwd)) return path;
+  return std::string(cwd) + "/" + path;
+}
+
+bool wanted(const Options& o, uint64_t frame) {
+  if (o.save_all) return true;
+  for (const FrameRange& r : o.save) {
+    if (frame >= r.first && frame <= r.last) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o = parse(argc, argv);
+  // Paths given on the command line are taken from where the tool started.
+  o.out_dir = absolute(o.out_dir);
+  if (!o.log_file.empty()) o.log_file = absolute(o.log_file);
+  if (!o.input_file.empty()) {
+    std::ifstream in(o.input_file);
+    if (!in) usage(("cannot read input script " + o.input_file).c_str());
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string error;
+    if (!platform::script_parse(text.str(), o.config.script, error)) usage(error.c_str());
+  }
+  if ((o.save_all || !o.save.empty()) && mkdir(o.out_dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    usage(("cannot create output folder " + o.out_dir).c_str());
+  }
+  if (o.data_dir.empty()) {
+    if (!platform::chdir_to_executable()) usage("cannot enter the executable's folder");
+  } else if (chdir(o.data_dir.c_str()) != 0) {
+    usage(("cannot enter data folder " + o.data_dir).c_str());
+  }
+  if (!o.log_file.empty()) log_enable(g_log, o.log_file.c_str());
+
+  auto* backend = new platform::HeadlessBackend(o.config);
+  backend->frame_hook = [&o](uint64_t index, const uint32_t* px, int w, int h) {
+    if (!wanted(o, index)) return;
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame_%06llu.png", static_cast<unsigned long long>(index));
+    std::string error;
+    if (!png_write_rgb((o.out_dir + name).c_str(), px, w, h, error)) {
+      std::fprintf(stderr, "velmora2k-capture: %s\n", error.c_str());
+    }
+  };
+  backend->exit_hook = [backend](int code, bool stopped) {
+    if (stopped) {
+      std::printf("stopped: after %llu frames\n", static_cast<unsigned long long>(backend->frames()));
+    } else {
+      std::printf("ended: exit code %d after %llu frames\n", code & 0xFF,
+                  static_cast<unsigned long long>(backend->frames()));
+    }
+    std::fflush(stdout);
+  };
+  platform::backend_install(backend);
+  platform::process_exit(entry_routine());
+}
