@@ -37,12 +37,12 @@ SUPER = 8              # supersampling factor for anti-aliasing
 # vertical colour ramp, keyed by row inside the cell (gold on top, deep
 # amber at the baseline, copper on descenders)
 RAMP = [
-    (7, (255, 244, 196)),
-    (10, (255, 226, 140)),
-    (14, (246, 186, 70)),
-    (18, (226, 134, 40)),
-    (21, (198, 96, 40)),
-    (25, (150, 70, 60)),
+    (7, (255, 246, 206)),
+    (10, (255, 232, 150)),
+    (14, (248, 198, 84)),
+    (18, (232, 150, 48)),
+    (21, (206, 112, 42)),
+    (25, (160, 80, 64)),
 ]
 GLOW_COLOUR = (18, 26, 70)   # faint blue halo, added around the ink
 GLOW_STRENGTH = 0.55

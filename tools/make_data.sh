@@ -1,0 +1,48 @@
+#!/bin/sh
+# Regenerate every file in data/ from the generators in tools/.
+# The same sources give the same bytes on every run.
+#
+#   tools/make_data.sh [OUT_DIR]      (default: data/ next to tools/)
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+out=${1:-"$root/data"}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+# Debian packages the generators use
+packages="python3 python3-numpy python3-pil fonts-dejavu-core console-setup-linux lame"
+if command -v dpkg >/dev/null 2>&1; then
+    missing=""
+    for p in $packages; do
+        dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+    done
+    if [ -n "$missing" ]; then
+        sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo=sudo
+        echo "installing:$missing"
+        $sudo apt-get update
+        # shellcheck disable=SC2086
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing
+    fi
+fi
+
+# the interpreter that sees Debian's numpy and Pillow
+py=""
+for cand in /usr/bin/python3 python3; do
+    if "$cand" -c "import numpy, PIL" >/dev/null 2>&1; then
+        py=$cand
+        break
+    fi
+done
+[ -n "$py" ] || { echo "no python3 with numpy and Pillow" >&2; exit 1; }
+
+cd "$root"
+"$py" "$here/gen_short_font.py" "$out"
+"$py" "$here/gen_fonts.py" "$out"
+"$py" "$here/gen_pages.py" "$out"
+"$py" "$here/gen_campath.py" "$out"
+"$py" "$here/gen_art.py" "$out"
+"$py" "$here/gen_music.py" "$out"
+"$py" "$here/check_data.py" "$out"
