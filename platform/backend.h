@@ -58,9 +58,11 @@ class Backend {
   virtual int32_t mouse_read(MouseSample& sample) = 0;
   virtual void mouse_close() = 0;
 
-  // Audio: start the device pulling from source (false when it cannot start);
-  // the clock is the time played since play started, in milliseconds.
+  // Audio: open the device, paused, for source (false when it cannot open);
+  // audio_play starts it pulling; the clock is the time played since play
+  // started, in milliseconds.
   virtual bool audio_open(AudioSource* source) = 0;
+  virtual void audio_play() {}
   virtual uint32_t audio_clock_ms() = 0;
   virtual void audio_close() = 0;
 

@@ -1,6 +1,8 @@
 // headless: see headless.h.
 #include "platform/headless.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,12 @@ namespace platform {
 namespace {
 
 constexpr uint8_t kButtonDown = 0x80;
+
+// Motion accumulated between reads saturates instead of wrapping.
+int32_t add_counts(int32_t a, int32_t b) {
+  const int64_t sum = static_cast<int64_t>(a) + b;
+  return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
+}
 
 bool parse_line(const std::string& line, ScriptEvent& ev, bool& empty) {
   std::string text = line.substr(0, line.find('#'));
@@ -124,8 +132,8 @@ void HeadlessBackend::deliver_due_events() {
         keys_.push_back(ev.code);
         break;
       case ScriptEvent::Kind::Move:
-        pending_.dx += ev.dx;
-        pending_.dy += ev.dy;
+        pending_.dx = add_counts(pending_.dx, ev.dx);
+        pending_.dy = add_counts(pending_.dy, ev.dy);
         break;
       case ScriptEvent::Kind::Down:
         buttons_[ev.button] = kButtonDown;
@@ -149,18 +157,30 @@ int HeadlessBackend::key_read() {
 }
 
 int32_t HeadlessBackend::mouse_open() {
-  if (config_.fail_mouse) return kMouseGenericError;
+  if (config_.fail_mouse) return config_.fail_mouse_code;
   mouse_open_ = true;
   return kMouseOk;
 }
 
 int32_t HeadlessBackend::mouse_acquire() {
+  ++mouse_acquires_;
+  if (!acquire_faults_.empty()) {
+    const int32_t code = acquire_faults_.front();
+    acquire_faults_.pop_front();
+    return code;
+  }
   return mouse_open_ ? kMouseOk : kMouseNotAcquired;
 }
 
 int32_t HeadlessBackend::mouse_read(MouseSample& sample) {
+  ++mouse_reads_;
   if (!mouse_open_) return kMouseNotAcquired;
   deliver_due_events();
+  if (!read_faults_.empty()) {
+    const int32_t code = read_faults_.front();
+    read_faults_.pop_front();
+    return code;
+  }
   sample = pending_;
   sample.buttons[0] = buttons_[0];
   sample.buttons[1] = buttons_[1];
@@ -173,10 +193,14 @@ void HeadlessBackend::mouse_close() {
 }
 
 bool HeadlessBackend::audio_open(AudioSource* source) {
-  (void)source;
   if (config_.fail_sound) return false;
   audio_open_ = true;
+  audio_source_ = source;
   return true;
+}
+
+void HeadlessBackend::audio_play() {
+  audio_playing_ = audio_open_;
 }
 
 uint32_t HeadlessBackend::audio_clock_ms() {
@@ -185,6 +209,8 @@ uint32_t HeadlessBackend::audio_clock_ms() {
 
 void HeadlessBackend::audio_close() {
   audio_open_ = false;
+  audio_playing_ = false;
+  audio_source_ = nullptr;
 }
 
 void HeadlessBackend::message_box(const char* caption, const char* text) {

@@ -10,15 +10,21 @@
 //    presented and delivered to the first key read or mouse read after that;
 //    keys queue one per read, mouse motion and buttons accumulate until the
 //    next read.
-//  - faults: fail_mouse makes mouse_open fail; fail_sound makes audio_open
-//    fail; fail_display_at = N throws ptc::DynamicError at the N-th present
-//    (1-based), before that frame is counted.
+//  - faults: fail_mouse makes mouse_open fail with fail_mouse_code;
+//    fail_sound makes audio_open fail (so the sound system cannot start);
+//    fail_display_at = N throws ptc::DynamicError at the N-th present
+//    (1-based), before that frame is counted. Tests can also make the next
+//    mouse reads or acquires fail (fail_mouse_reads, fail_mouse_acquires); a
+//    failed read keeps the motion and buttons for the next good one.
+//  - audio: the source handed to audio_open is kept but never pulled; tests
+//    may pull it themselves through audio_source().
 //  - max_frames: after that many presents the run stops: stop_hook runs and
 //    the process ends with exit code 0.
 //  - message boxes are not shown (message_box writes the text to stderr).
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -46,6 +52,7 @@ struct HeadlessConfig {
   int64_t max_frames = -1;       // -1: no limit
   int64_t fail_display_at = -1;  // -1: never
   bool fail_mouse = false;
+  int32_t fail_mouse_code = kMouseGenericError;
   bool fail_sound = false;
   std::vector<ScriptEvent> script;
 };
@@ -68,6 +75,7 @@ class HeadlessBackend : public Backend {
   void mouse_close() override;
 
   bool audio_open(AudioSource* source) override;
+  void audio_play() override;
   uint32_t audio_clock_ms() override;
   void audio_close() override;
 
@@ -82,6 +90,18 @@ class HeadlessBackend : public Backend {
   int windows_closed() const { return windows_closed_; }
   bool mouse_is_open() const { return mouse_open_; }
   bool audio_is_open() const { return audio_open_; }
+  bool audio_is_playing() const { return audio_playing_; }
+  AudioSource* audio_source() const { return audio_source_; }
+  int mouse_acquires() const { return mouse_acquires_; }
+  int mouse_reads() const { return mouse_reads_; }
+
+  // The next count mouse reads (or acquires) return code instead.
+  void fail_mouse_reads(int32_t code, int count = 1) {
+    if (count > 0) read_faults_.insert(read_faults_.end(), static_cast<size_t>(count), code);
+  }
+  void fail_mouse_acquires(int32_t code, int count = 1) {
+    if (count > 0) acquire_faults_.insert(acquire_faults_.end(), static_cast<size_t>(count), code);
+  }
   const std::vector<std::string>& boxes() const { return boxes_; }
 
   // Called with (frame index, pixels) for every presented frame.
@@ -102,6 +122,12 @@ class HeadlessBackend : public Backend {
   int windows_closed_ = 0;
   bool mouse_open_ = false;
   bool audio_open_ = false;
+  bool audio_playing_ = false;
+  AudioSource* audio_source_ = nullptr;
+  int mouse_acquires_ = 0;
+  int mouse_reads_ = 0;
+  std::deque<int32_t> read_faults_;
+  std::deque<int32_t> acquire_faults_;
   std::vector<int> keys_;
   size_t key_head_ = 0;
   MouseSample pending_{0, 0, 0, {0, 0, 0, 0}};

@@ -29,7 +29,10 @@ constexpr uint8_t kButtonDown = 0x80;
 
 class SdlBackend : public Backend {
  public:
-  ~SdlBackend() override { shutdown_video(); }
+  ~SdlBackend() override {
+    audio_close();
+    shutdown_video();
+  }
 
   void window_open(const char* title, int width, int height) override {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) fail("SDL_Init");
@@ -102,6 +105,7 @@ class SdlBackend : public Backend {
     if (want_relative_ && has_focus()) {
       relative_ = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
       want_relative_ = false;
+      have_abs_ = false;
     }
     return kMouseOk;
   }
@@ -121,8 +125,11 @@ class SdlBackend : public Backend {
   }
 
   bool audio_open(AudioSource* source) override {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    audio_sub_ = true;
+    if (device_ != 0) return false;
+    if (!audio_sub_) {
+      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+      audio_sub_ = true;
+    }
     SDL_AudioSpec want{};
     want.freq = kAudioRate;
     want.format = AUDIO_S16SYS;
@@ -130,13 +137,26 @@ class SdlBackend : public Backend {
     want.samples = kAudioBufferFrames;
     want.callback = &SdlBackend::audio_callback;
     want.userdata = this;
-    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts to whatever the device really takes,
+    // and the callback always sees 44.1 kHz 16-bit stereo in 441-frame buffers.
     source_ = source;
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device_ == 0) return false;
-    clock_.reset(kAudioRate, have.samples);
-    SDL_PauseAudioDevice(device_, 0);
+    frames_handed_ = 0;
+    last_callback_ = SoundClockSample{};
+    clock_.reset(kAudioRate);
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (device_ == 0) {
+      source_ = nullptr;
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      audio_sub_ = false;
+      return false;
+    }
     return true;
+  }
+
+  // The device opens paused and calls back only once unpaused, so the frame
+  // count, and with it the clock, starts at play.
+  void audio_play() override {
+    if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
   }
 
   uint32_t audio_clock_ms() override {
@@ -217,8 +237,13 @@ class SdlBackend : public Backend {
             if (relative_) SDL_SetRelativeMouseMode(SDL_FALSE);
             relative_ = false;
             want_relative_ = mouse_open_;
+            have_abs_ = false;
           } else if (ev.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
             want_relative_ = mouse_open_;
+          } else if (ev.window.event == SDL_WINDOWEVENT_ENTER || ev.window.event == SDL_WINDOWEVENT_LEAVE) {
+            // The pointer crossed the window's edge: its next absolute
+            // position is a new start, not a motion.
+            have_abs_ = false;
           }
           break;
         case SDL_MOUSEMOTION:
@@ -261,8 +286,8 @@ class SdlBackend : public Backend {
     have_abs_ = true;
   }
 
+  // The music is not the window's: it plays on until the sound system closes.
   void shutdown_video() {
-    audio_close();
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);

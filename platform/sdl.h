@@ -12,8 +12,11 @@
 //    again on the next read after focus returns; where relative mode is not
 //    available the counts come from absolute motion. Motion is summed
 //    between reads.
-//  - audio: 44.1 kHz 16-bit stereo device pulling from the AudioSource on
-//    SDL's audio thread; the clock follows the frames the device consumed.
+//  - audio: 44.1 kHz 16-bit stereo device in 441-frame (10 ms) buffers,
+//    opened paused and started by audio_play, pulling from the AudioSource on
+//    SDL's audio thread; the clock follows the frames the device consumed,
+//    interpolated between callbacks (see soundclock.h). Closing the window
+//    leaves the audio running.
 //  - message box: SDL_ShowSimpleMessageBox with the warning flag.
 //  - every failing SDL call throws ptc::DynamicError with SDL's error text.
 // SDL headers stay inside sdl.cpp; callers see only platform::Backend.
