@@ -3,6 +3,9 @@
 
 #include "app/stages.h"
 #include "gfx2d/pixel.h"
+#include "gfx2d/surfaces.h"
+#include "platform/input.h"
+#include "platform/sound.h"
 #include "platform/display.h"
 
 ptc::Surface* screen = nullptr;
@@ -38,5 +41,8 @@ bool esc_pressed() {
 }
 
 void shutdown() {
+  music_stop();
+  mouse_close();
+  surface_list_destroy();
   console.close();
 }

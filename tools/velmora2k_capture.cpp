@@ -4,10 +4,13 @@
 // input, saves chosen frames as PNG, and reports how the run ended:
 //   ended: exit code C after N frames     (the program ended; exit code C)
 //   stopped: after N frames               (--frames stopped it; exit code 0)
+// With --video FILE the presented frames are also piped to ffmpeg, which
+// encodes them with the music (looped from its start) into FILE.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +39,7 @@ struct Options {
   std::string out_dir = ".";
   std::string log_file;
   std::string input_file;
+  std::string video_file;
   bool save_all = false;
   std::vector<FrameRange> save;
   platform::HeadlessConfig config;
@@ -46,6 +50,7 @@ struct Options {
                "velmora2k-capture: %s\n"
                "usage: velmora2k-capture [--data DIR] [--fps F] [--frames N] [--input FILE]\n"
                "                         [--save all|LIST] [--out DIR] [--log FILE] [--fail WHAT]\n"
+               "                         [--video FILE]\n"
                "  WHAT is mouse, sound or display@N\n",
                message);
   std::exit(kUsageError);
@@ -105,6 +110,8 @@ Options parse(int argc, char** argv) {
       o.out_dir = value;
     } else if (opt == "--log") {
       o.log_file = value;
+    } else if (opt == "--video") {
+      o.video_file = value;
     } else if (opt == "--fail") {
       if (value == "mouse") {
         o.config.fail_mouse = true;
@@ -129,6 +136,49 @@ std::string absolute(const std::string& path) {
   return std::string(cwd) + "/" + path;
 }
 
+bool on_path(const char* program) {
+  const char* path = std::getenv("PATH");
+  if (!path) return false;
+  std::stringstream dirs(path);
+  std::string dir;
+  while (std::getline(dirs, dir, ':')) {
+    if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
+std::string shell_quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Starts ffmpeg reading raw frames (bytes blue, green, red, unused per pixel,
+// as the pixels lie in memory) from a pipe; the music from qtn.mp3 in the
+// run's folder is looped from its start and cut to the video's length.
+FILE* video_open(const std::string& file, double fps) {
+  if (!on_path("ffmpeg")) {
+    std::fprintf(stderr,
+                 "velmora2k-capture: --video needs ffmpeg, which is not installed "
+                 "(on Debian: apt-get install ffmpeg)\n");
+    std::exit(1);
+  }
+  char rate[32];
+  std::snprintf(rate, sizeof rate, "%.6f", fps);
+  const std::string command =
+      "ffmpeg -y -loglevel error -f rawvideo -pixel_format bgr0 -video_size 640x480 -framerate " +
+      std::string(rate) + " -i - -stream_loop -1 -i qtn.mp3 -map 0:v -map 1:a -c:v libx264 " +
+      "-preset veryfast -crf 18 -pix_fmt yuv420p -c:a aac -b:a 192k -shortest " + shell_quote(file);
+  // A failing ffmpeg must not kill the run through SIGPIPE; the write fails instead.
+  std::signal(SIGPIPE, SIG_IGN);
+  FILE* pipe = popen(command.c_str(), "w");
+  if (!pipe) {
+    std::fprintf(stderr, "velmora2k-capture: cannot start ffmpeg\n");
+    std::exit(1);
+  }
+  return pipe;
+}
+
 bool wanted(const Options& o, uint64_t frame) {
   if (o.save_all) return true;
   for (const FrameRange& r : o.save) {
@@ -144,6 +194,7 @@ int main(int argc, char** argv) {
   // Paths given on the command line are taken from where the tool started.
   o.out_dir = absolute(o.out_dir);
   if (!o.log_file.empty()) o.log_file = absolute(o.log_file);
+  if (!o.video_file.empty()) o.video_file = absolute(o.video_file);
   if (!o.input_file.empty()) {
     std::ifstream in(o.input_file);
     if (!in) usage(("cannot read input script " + o.input_file).c_str());
@@ -161,9 +212,16 @@ int main(int argc, char** argv) {
     usage(("cannot enter data folder " + o.data_dir).c_str());
   }
   if (!o.log_file.empty()) log_enable(g_log, o.log_file.c_str());
+  static FILE* video = nullptr;
+  if (!o.video_file.empty()) video = video_open(o.video_file, o.config.fps);
 
   auto* backend = new platform::HeadlessBackend(o.config);
   backend->frame_hook = [&o](uint64_t index, const uint32_t* px, int w, int h) {
+    if (video && std::fwrite(px, sizeof(uint32_t) * w, h, video) != static_cast<size_t>(h)) {
+      std::fprintf(stderr, "velmora2k-capture: ffmpeg stopped taking frames\n");
+      pclose(video);
+      video = nullptr;
+    }
     if (!wanted(o, index)) return;
     char name[32];
     std::snprintf(name, sizeof name, "/frame_%06llu.png", static_cast<unsigned long long>(index));
@@ -173,6 +231,8 @@ int main(int argc, char** argv) {
     }
   };
   backend->exit_hook = [backend](int code, bool stopped) {
+    if (video && pclose(video) != 0) std::fprintf(stderr, "velmora2k-capture: ffmpeg failed\n");
+    video = nullptr;
     if (stopped) {
       std::printf("stopped: after %llu frames\n", static_cast<unsigned long long>(backend->frames()));
     } else {
