@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# velmora2k-capture as a user drives it: saved frames and their names, the
+# closing line and exit code of each way a run ends, bad options, and video.
+set -u
+bin_dir=$1
+capture="$bin_dir/velmora2k-capture"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export ASAN_OPTIONS=detect_leaks=0
+failures=0
+passes=0
+
+check() {  # check NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then
+    passes=$((passes + 1))
+  else
+    echo "FAILED: $name" >&2
+    failures=$((failures + 1))
+  fi
+}
+
+# --frames stops the run: exit 0, "stopped" line, the chosen frames as PNG.
+out=$("$capture" --frames 30 --save 0,3-5,29 --out "$work/shots")
+code=$?
+check "stopped exit code" [ "$code" -eq 0 ]
+check "stopped line" [ "$(echo "$out" | tail -n 1)" = "stopped: after 30 frames" ]
+check "saved frames" [ "$(cd "$work/shots" && ls | tr '\n' ' ')" = \
+  "frame_000000.png frame_000003.png frame_000004.png frame_000005.png frame_000029.png " ]
+check "frame is a 640x480 RGB PNG" [ "$(identify -format '%w %h %[channels]' "$work/shots/frame_000003.png")" = "640 480 srgb" ]
+
+# Esc from a script ends the program: its own exit code and the "ended" line.
+printf '# leave during the opening\n40 key 27\n' > "$work/esc.txt"
+out=$("$capture" --input "$work/esc.txt")
+code=$?
+check "esc exit code" [ "$code" -eq 0 ]
+check "esc line" [ "$(echo "$out" | tail -n 1)" = "ended: exit code 0 after 40 frames" ]
+
+# A mouse that cannot start: -1 shows as 255.
+out=$("$capture" --fail mouse --log "$work/log.txt" 2>/dev/null)
+code=$?
+check "mouse failure exit code" [ "$code" -eq 255 ]
+check "mouse failure line" [ "$(echo "$out" | tail -n 1)" = "ended: exit code 255 after 23 frames" ]
+check "mouse failure log" grep -q "Error Initializing DirectInput" "$work/log.txt"
+
+# A display failure: exit code 1.
+"$capture" --fail display@3 >/dev/null 2>&1
+check "display failure exit code" [ "$?" -eq 1 ]
+
+# Bad options and scripts are refused with a message, before anything runs.
+"$capture" --fps 0 >/dev/null 2>"$work/err"
+check "bad fps refused" [ "$?" -eq 2 ]
+check "bad fps message" grep -q -- "--fps" "$work/err"
+printf '10 jump\n' > "$work/bad.txt"
+"$capture" --input "$work/bad.txt" >/dev/null 2>"$work/err"
+check "bad script refused" [ "$?" -eq 2 ]
+check "bad script names the line" grep -q "line 1" "$work/err"
+
+# Video: a clear message and exit code 1 without ffmpeg ...
+mkdir -p "$work/nobin"
+for tool in bash sh env; do ln -sf "$(command -v $tool)" "$work/nobin/$tool"; done
+PATH="$work/nobin" "$capture" --frames 5 --video "$work/none.mp4" >/dev/null 2>"$work/err"
+check "video without ffmpeg exit code" [ "$?" -eq 1 ]
+check "video without ffmpeg message" grep -q "ffmpeg" "$work/err"
+
+# ... and a video with the music where ffmpeg is installed.
+if command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null; then
+  "$capture" --frames 90 --fps 30 --video "$work/v.mp4" >/dev/null
+  check "video run" [ "$?" -eq 0 ]
+  streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$work/v.mp4" | tr '\n' ' ')
+  check "video has picture and sound" [ "$streams" = "video audio " ]
+  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/v.mp4")
+  check "video lasts 3 seconds" awk -v d="$duration" 'BEGIN { exit !(d > 2.8 && d < 3.3) }'
+fi
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
