@@ -196,12 +196,12 @@ def stft_filter(x, gain_fn, nfft=2048):
     count = (total - nfft) // hop + 1
     win = np.sqrt(0.5 - 0.5 * np.cos(2 * np.pi * np.arange(nfft) / nfft))
     frames = np.lib.stride_tricks.sliding_window_view(xp, nfft)[::hop][:count]
-    spec = np.fft.rfft(frames * win, axis=1)
+    spectrum = np.fft.rfft(frames * win, axis=1)
     starts = np.arange(count) * hop
     times = ((starts + nfft / 2 - pad) / SR)[:, None]
     freqs = np.fft.rfftfreq(nfft, 1.0 / SR)[None, :]
-    spec *= gain_fn(times, freqs)
-    out_frames = np.fft.irfft(spec, n=nfft, axis=1) * win
+    spectrum *= gain_fn(times, freqs)
+    out_frames = np.fft.irfft(spectrum, n=nfft, axis=1) * win
     out = np.zeros(total)
     even = out_frames[0::2].reshape(-1)
     odd = out_frames[1::2].reshape(-1)
@@ -226,9 +226,9 @@ def highpass_gain(freqs, cutoff, order=2.0):
 
 def fft_filter(x, gain_of_freq):
     """Static filter over a whole (short or circular) signal."""
-    spec = np.fft.rfft(x)
+    spectrum = np.fft.rfft(x)
     freqs = np.fft.rfftfreq(len(x), 1.0 / SR)
-    return np.fft.irfft(spec * gain_of_freq(freqs), n=len(x))
+    return np.fft.irfft(spectrum * gain_of_freq(freqs), n=len(x))
 
 
 # ================================================================ drums

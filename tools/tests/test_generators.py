@@ -241,10 +241,10 @@ class MusicTest(unittest.TestCase):
         naive = 2 * phase - 1
 
         def alias_energy(x):
-            spec = np.abs(np.fft.rfft(x * np.hanning(n))) ** 2
+            spectrum = np.abs(np.fft.rfft(x * np.hanning(n))) ** 2
             freqs = np.fft.rfftfreq(n, 1.0 / gen_music.SR)
             harm = np.abs(freqs / f - np.round(freqs / f)) * f < 40.0
-            return spec[~harm & (freqs < 12000)].sum() / spec.sum()
+            return spectrum[~harm & (freqs < 12000)].sum() / spectrum.sum()
         self.assertLess(alias_energy(blep), alias_energy(naive) / 10.0)
         self.assertLess(np.max(np.abs(blep)), 1.2)
 
