@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 
+#include "picture_support.h"
 #include "res_support.h"
 #include "resources/cimage.h"
 #include "resources/mempool.h"
@@ -96,30 +97,9 @@ bytes swapped(bytes rows, int bpp) {
   return rows;
 }
 
-bytes block(const cimage& pic) {
-  return bytes(pic.pixels, pic.pixels + pic.size);
-}
-
-class CimageTest : public res_test::ResourceTest {
- protected:
-  void TearDown() override {
-    for (cimage& p : loaded_) {
-      if (p.pixels) mempool_free(p.pixels);
-    }
-    res_test::ResourceTest::TearDown();
-  }
-
-  // Loads name (copied into a writable buffer); the block is released at the end.
-  cimage& load(const std::string& name) {
-    std::vector<char> buffer(name.begin(), name.end());
-    buffer.push_back('\0');
-    loaded_.emplace_back();
-    EXPECT_TRUE(loaded_.back().load(buffer.data())) << name;
-    return loaded_.back();
-  }
-
-  std::deque<cimage> loaded_;  // references to its elements stay valid
-};
+// The fixture that loads pictures and releases their blocks.
+using CimageTest = pic_test::PictureTest;
+using pic_test::block;
 
 struct suite_file {
   const char* name;

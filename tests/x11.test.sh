@@ -17,7 +17,7 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cat >"$work/session.sh" <<'SESSION'
+cat >"$work/xrun.sh" <<'XRUN'
 set -u
 bin_dir=$1
 work=$2
@@ -79,5 +79,5 @@ differ=$(compare -metric AE "$work/header.png" "$work/panel_header.png" null: 2>
 echo "header pixels differing from the menu panel: $differ"
 finish || exit 1
 [ "$differ" = 0 ]
-SESSION
-xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh" "$bin_dir" "$work" "$source_dir/data/panel.png"
+XRUN
+xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/xrun.sh" "$bin_dir" "$work" "$source_dir/data/panel.png"
