@@ -35,11 +35,6 @@ constexpr uint32_t kBmpPlain = 0;      // BI_RGB
 constexpr uint32_t kBmpBitFields = 3;  // BI_BITFIELDS: plain pixels, channel masks in the header
 constexpr uint32_t kBmpRowAlign = 4;
 
-uint32_t u32_at(const uint8_t* b, int at) {
-  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
 struct bmp_header {
   bool signature;  // starts with "BM"
   uint32_t data_offset;

@@ -22,6 +22,15 @@ constexpr uint32_t kPictureMaxBytes = 256u << 20;
 
 // Bytes of height rows of width pixels of bits_per_pixel bits, each row
 // rounded up to whole bytes; 0 when the picture is outside the limits.
+// Little-endian fields of a header held in memory.
+inline uint16_t u16_at(const uint8_t* b, int at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+inline uint32_t u32_at(const uint8_t* b, int at) {
+  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
 uint32_t picture_size(int64_t width, int64_t height, uint32_t bits_per_pixel);
 
 // Lowers the block limit of picture_size below kPictureMaxBytes (never

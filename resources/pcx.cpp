@@ -59,10 +59,6 @@ struct pcx_header {
   uint16_t palette_info;
 };
 
-uint16_t u16_at(const uint8_t* b, int at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
 pcx_header parse_header(const uint8_t* b) {
   pcx_header h;
   h.manufacturer = b[0];

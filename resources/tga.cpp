@@ -50,10 +50,6 @@ struct tga_header {
   uint8_t descriptor;
 };
 
-uint16_t u16_at(const uint8_t* b, int at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
 tga_header parse_header(const uint8_t* b) {
   tga_header h;
   h.id_length = b[0];
