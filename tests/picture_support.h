@@ -43,6 +43,11 @@ inline bytes joined(bytes a, const bytes& b) {
   return a;
 }
 
+struct refused_file {
+  const char* what;
+  bytes file;
+};
+
 class PictureTest : public res_test::ResourceTest {
  protected:
   void TearDown() override {
@@ -85,6 +90,21 @@ class PictureTest : public res_test::ResourceTest {
     ASSERT_EQ(backend_.boxes().size(), boxes + 1);
     EXPECT_NE(backend_.boxes().back().find(want), std::string::npos) << backend_.boxes().back();
     report_returns_set(0);
+  }
+
+  // Files that name must refuse: the first ends the run with status 1 and a
+  // box naming the file; each, with reports returning, is refused before any
+  // pool block is taken.
+  void expect_all_refused(const std::string& name, const std::vector<refused_file>& cases) {
+    std::string pattern = "KORAL ERROR !: .*";
+    for (char c : name) pattern += c == '.' ? std::string("\\.") : std::string(1, c);
+    EXPECT_EXIT(load_bytes(name, cases[0].file), ::testing::ExitedWithCode(1), pattern);
+    for (const refused_file& c : cases) {
+      SCOPED_TRACE(c.what);
+      enable_log();
+      expect_refused(name, c.file, name);
+      EXPECT_EQ(log_text().find("MEMPOOL : allocated"), std::string::npos);
+    }
   }
 
   std::deque<cimage> loaded_;  // references to its elements stay valid
