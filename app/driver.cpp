@@ -5,12 +5,9 @@
 #include "gfx2d/pixel.h"
 #include "gfx2d/surfaces.h"
 #include "platform/input.h"
+#include "platform/process.h"
 #include "platform/sound.h"
 #include "platform/display.h"
-
-ptc::Surface* screen = nullptr;
-ptc::Surface* target = nullptr;
-ptc::Surface* caption = nullptr;
 
 int entry_routine() {
   loading_open_archive();
@@ -19,13 +16,13 @@ int entry_routine() {
     console.window();
     screen = new ptc::Surface(kScreenWidth, kScreenHeight, pixfmt);
     target = new ptc::Surface(kScreenWidth, kScreenHeight, pixfmt);
-    if (!loading_sequence()) return kExitStartFailed;
-    if (!opening_sequence()) return kExitOk;
+    if (!loading_sequence()) return platform::kExitStartFailed;
+    if (!opening_sequence()) return platform::kExitOk;
     menu_loop();
-    return kExitOk;
+    return platform::kExitOk;
   } catch (const ptc::DynamicError& error) {
     error.report();
-    return kExitFatal;
+    return platform::kExitFatal;
   }
 }
 

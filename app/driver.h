@@ -6,29 +6,7 @@
 // reported to the user and end the run with exit code 1 (no shutdown).
 #pragma once
 
-namespace ptc {
-class Console;
-class Format;
-class Surface;
-}  // namespace ptc
-
 constexpr const char* kWindowTitle = "Velmora2K invitation";
-
-// Process-wide display objects (defined with the other static objects, in
-// their creation order, in statics.cpp).
-extern ptc::Format pixfmt;
-extern ptc::Console console;
-
-// Work surfaces: every frame is composed in screen; target is what a
-// cross-fade moves towards; caption holds one caption line.
-extern ptc::Surface* screen;
-extern ptc::Surface* target;
-extern ptc::Surface* caption;
-
-// Exit codes of the run.
-constexpr int kExitOk = 0;
-constexpr int kExitFatal = 1;
-constexpr int kExitStartFailed = -1;
 
 int entry_routine();
 

@@ -50,7 +50,7 @@ constexpr ButtonPlace kButtons[] = {
 
 [[noreturn]] void refuse(const char* text) {
   error_report(text);
-  platform::process_exit(kExitFatal);  // reached only while report_returns is set
+  platform::process_exit(platform::kExitFatal);  // reached only while report_returns is set
 }
 
 // The environment map is read as 256 x 256 texels whatever the picture holds.

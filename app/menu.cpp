@@ -7,6 +7,7 @@
 #include "gfx2d/buttons.h"
 #include "gfx2d/font.h"
 #include "gfx2d/pixel.h"
+#include "gfx2d/surfaces.h"
 #include "gfx2d/textpage.h"
 #include "platform/display.h"
 #include "platform/input.h"

@@ -9,6 +9,7 @@
 #include "app/stages.h"
 #include "gfx2d/font.h"
 #include "gfx2d/pixel.h"
+#include "gfx2d/surfaces.h"
 #include "platform/display.h"
 #include "platform/sound.h"
 #include "render3d/scene.h"

@@ -2,7 +2,6 @@
 // their required order (one translation unit fixes the order): the 3D ball
 // set, the display format, the console, the button list, the memory pool and
 // the log. At exit they are destroyed in reverse order.
-#include "app/driver.h"
 #include "gfx2d/buttons.h"
 #include "platform/display.h"
 #include "render3d/balls.h"

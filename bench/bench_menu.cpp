@@ -18,6 +18,7 @@
 #include "app/menu.h"
 #include "app/stages.h"
 #include "gfx2d/pixel.h"
+#include "gfx2d/surfaces.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "app/driver.h"
 #include "gfx2d/pixel.h"
 #include "gfx2d/surfaces.h"
 #include "platform/display.h"

@@ -6,13 +6,15 @@
 #include <exception>
 #include <string>
 
-#include "app/driver.h"
 #include "gfx2d/pixel.h"
 #include "platform/display.h"
 #include "resources/cimage.h"
 #include "resources/log.h"
 #include "resources/mempool.h"
 
+ptc::Surface* screen = nullptr;
+ptc::Surface* target = nullptr;
+ptc::Surface* caption = nullptr;
 surfacelist surface_list;
 
 namespace {

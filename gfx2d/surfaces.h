@@ -1,4 +1,9 @@
-// surfaces: pictures turned into display surfaces and into plain pixel blocks.
+// surfaces: the work surfaces, and pictures turned into display surfaces and
+// into plain pixel blocks.
+//
+// The work surfaces are made by the application: every frame is composed in
+// screen; target is what a cross-fade moves towards; caption holds one
+// caption line. Process exit takes them.
 //
 // surface_from_image loads a picture by name (archive first, then disk; the
 // decoder is picked by extension and the result widened to 32-bit pixels
@@ -19,6 +24,10 @@ class Surface;
 }
 
 constexpr uint32_t kSurfaceSlots = 100;
+
+extern ptc::Surface* screen;
+extern ptc::Surface* target;
+extern ptc::Surface* caption;
 
 struct surfacelist {
   uint32_t count = 0;

@@ -98,3 +98,8 @@ class Console {
 };
 
 }  // namespace ptc
+
+// The process-wide format and console. The application defines them among
+// its other static objects, where their creation order is fixed.
+extern ptc::Format pixfmt;
+extern ptc::Console console;

@@ -3,6 +3,12 @@
 
 namespace platform {
 
+// Exit codes of the run: a normal end, a fatal error report or display
+// error, and music or mouse that cannot start.
+constexpr int kExitOk = 0;
+constexpr int kExitFatal = 1;
+constexpr int kExitStartFailed = -1;
+
 // Ends the process with the given exit code after the installed backend has
 // seen it (the capture tool prints its closing line there). Every exit path
 // of the program goes through here.

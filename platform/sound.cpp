@@ -9,7 +9,6 @@
 #include <new>
 #include <vector>
 
-#include "app/driver.h"
 #include "platform/backend.h"
 #include "platform/display.h"
 #include "platform/message_box.h"
@@ -158,7 +157,7 @@ int decode_error(platform::MpegResult result) {
   console.close();
   platform::message_box(kMusicBoxCaption, fmod_error_text(FSOUND_GetError()));
   FSOUND_Close();
-  platform::process_exit(kExitStartFailed);
+  platform::process_exit(platform::kExitStartFailed);
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ bool fail(jpeg_job& job, const char* name) {
   release(job.pixels);
   release(job.cmyk_row);
   report_returns_set(returns);
-  if (returns == 0) platform::process_exit(1);
+  if (returns == 0) platform::process_exit(platform::kExitFatal);
   return false;
 }
 

@@ -45,7 +45,7 @@ void error_report(const char* text) {
   LOGW("%s\n", text);
   LOGW("KORALerror->end of error message:\n");
   if (report_returns != 0) return;
-  platform::process_exit(1);
+  platform::process_exit(platform::kExitFatal);
 }
 
 int report_returns_get() {

@@ -1,0 +1,95 @@
+// The layers of the product point one way: every `#include "..."` line of
+// the product folders names a header of its own folder or of one the table
+// below allows. A line that points the wrong way fails the test, named by
+// file and line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What each product folder may include besides its own headers: a folder
+// ("gfx2d/") or one header ("resources/log.h").
+struct layer {
+  const char* folder;
+  std::vector<std::string> may_include;
+};
+
+const layer kLayers[] = {
+    // The stages draw, render, load and use the platform.
+    {"app", {"gfx2d/", "render3d/", "resources/", "platform/"}},
+    {"gfx2d", {"resources/", "platform/"}},
+    // The 3D object knows no display, input or sound.
+    {"render3d", {"resources/"}},
+    // Resources end the process, show the error box and read the memory
+    // status through the platform; the pool clears its blocks with the
+    // pixel fill.
+    {"resources", {"platform/", "gfx2d/pixel.h"}},
+    // The platform writes its diagnostics to the log.
+    {"platform", {"resources/log.h"}},
+};
+
+bool allowed(const layer& from, const std::string& header) {
+  if (header.rfind(std::string(from.folder) + "/", 0) == 0) return true;
+  for (const std::string& to : from.may_include) {
+    const bool folder = to.back() == '/';
+    if (folder ? header.rfind(to, 0) == 0 : header == to) return true;
+  }
+  return false;
+}
+
+// The quoted header of an include line, or "" for any other line.
+std::string included(const std::string& line) {
+  const size_t hash = line.find_first_not_of(" \t");
+  if (hash == std::string::npos || line.compare(hash, 1, "#") != 0) return "";
+  const size_t word = line.find_first_not_of(" \t", hash + 1);
+  if (word == std::string::npos || line.compare(word, 7, "include") != 0) return "";
+  const size_t open = line.find('"', word + 7);
+  if (open == std::string::npos) return "";
+  const size_t close = line.find('"', open + 1);
+  return close == std::string::npos ? "" : line.substr(open + 1, close - open - 1);
+}
+
+// Every include line of the product that points the wrong way, as
+// "file:line: header"; seen counts the include lines read.
+std::vector<std::string> wrong_includes(const fs::path& root, int& seen) {
+  std::vector<std::string> wrong;
+  for (const layer& l : kLayers) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(root / l.folder)) {
+      const std::string ext = entry.path().extension().string();
+      if (ext == ".cpp" || ext == ".h") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+      std::ifstream in(file);
+      std::string line;
+      for (int number = 1; std::getline(in, line); ++number) {
+        const std::string header = included(line);
+        if (header.empty()) continue;
+        seen += 1;
+        if (allowed(l, header)) continue;
+        wrong.push_back(std::string(l.folder) + "/" + file.filename().string() + ":" + std::to_string(number) +
+                        ": " + header);
+      }
+    }
+  }
+  return wrong;
+}
+
+TEST(Layers, IncludesPointOneWay) {
+  int seen = 0;
+  const std::vector<std::string> wrong = wrong_includes(VELMORA_SOURCE_DIR, seen);
+  EXPECT_GT(seen, 100) << "the include lines were not found";
+  std::string listed;
+  for (const std::string& w : wrong) listed += "\n  " + w;
+  EXPECT_TRUE(wrong.empty()) << "includes against the layers:" << listed;
+}
+
+}  // namespace
