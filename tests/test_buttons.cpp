@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
 #include "gfx2d/buttons.h"
 #include "gfx2d/surfaces.h"
 #include "gfx_support.h"
@@ -148,6 +147,22 @@ TEST_F(ButtonsTest, ClickChoosesAndTheChoiceStaysAfterThePointerLeaves) {
   buttons_update();
   EXPECT_EQ(buttonlist.chosen, 2u);
   EXPECT_EQ(buttonlist.buttons[2].hovered, 0);
+}
+
+// Where hit rectangles overlap, every button under the pointer is lit, in
+// index order (the later highlight on top), and a click chooses the last.
+TEST_F(ButtonsTest, OverlappingButtonsChooseTheLastInIndexOrder) {
+  add("on_info.png", 100, 20, 200, 200, 0x00100000);
+  add("on_compo.png", 100, 20, 250, 210, 0x00200000);
+  add("on_contact.png", 100, 20, 400, 400, 0x00300000);
+  point(270, 215, true);
+  buttons_update();
+  EXPECT_EQ(buttonlist.chosen, 1u);
+  EXPECT_EQ(buttonlist.buttons[0].hovered, 1);
+  EXPECT_EQ(buttonlist.buttons[1].hovered, 1);
+  EXPECT_TRUE(shows(100, 20, 250, 210, 0x00200000));
+  const std::vector<uint32_t> px = pixels_of(*screen);
+  EXPECT_EQ(px[200 * 640 + 200], test_picture(100, 20, 0x00100000)[0]);
 }
 
 // A 20 x 20 pointer at the last mouse position reaches 4 pixels past both

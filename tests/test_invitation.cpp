@@ -9,11 +9,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "gfx2d/font.h"
 #include "gfx2d/pixel.h"
+#include "platform/display.h"
 #include "resources/cimage.h"
+#include "resources/pakwrite.h"
+#include "resources/pngwrite.h"
 
 namespace {
 
@@ -48,6 +55,39 @@ Picture picture(const char* name) {
   return p;
 }
 
+// The shipped data with textpanel.png changed in rows 0 to 49, which the
+// shipped pictures share with panel.png: a cross-fade that touched those
+// rows would show. Made once, in a folder of its own.
+std::string data_with_marked_page_header() {
+  static const std::string dir = [] {
+    Picture page = picture("textpanel.png");
+    for (int i = 0; i < 50 * W; ++i) page.px[i] ^= 0x00808080;
+    const std::string folder = invitation::data_folder_with({"qtn.mp3"});
+    std::string error;
+    EXPECT_TRUE(png_write_rgb((folder + "/textpanel.png").c_str(), page.px.data(), W, H, error)) << error;
+    std::vector<pak_item> items;
+    for (const auto& entry : std::filesystem::directory_iterator(VELMORA_SOURCE_DIR "/data")) {
+      const std::string name = entry.path().filename().string();
+      if (name == "qtn.mp3" || name[0] == '.') continue;
+      const std::string path = name == "textpanel.png" ? folder + "/" + name : entry.path().string();
+      std::ifstream in(path, std::ios::binary);
+      items.push_back({name, std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {})});
+    }
+    EXPECT_TRUE(pak_write((folder + "/pak.pak").c_str(), items, error)) << error;
+    return folder;
+  }();
+  return dir;
+}
+
+// The cross-fade of one byte per channel: (level x t + (256 - level) x s) >> 8.
+uint32_t blended(uint32_t t, uint32_t s, uint32_t level) {
+  uint32_t out = 0;
+  for (int k = 0; k < 32; k += 8) {
+    out |= ((((t >> k) & 0xFF) * level + ((s >> k) & 0xFF) * (256 - level)) >> 8) << k;
+  }
+  return out;
+}
+
 const Record& record_of(const Result& r, uint64_t frame) {
   static const Record none{};
   for (const Record& rec : r.records) {
@@ -61,11 +101,11 @@ bool rows_equal(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, 
   return std::equal(a.begin() + first * W, a.begin() + (last + 1) * W, b.begin() + first * W);
 }
 
-// Pixels that differ between two frames outside a rectangle.
+// Pixels of rows 50 to 479 that differ between two frames outside a rectangle.
 int differences_outside(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int x0, int y0, int x1,
                         int y1) {
   int n = 0;
-  for (int y = 0; y < H; ++y) {
+  for (int y = 50; y < H; ++y) {
     for (int x = 0; x < W; ++x) {
       if (x >= x0 && x <= x1 && y >= y0 && y <= y1) continue;
       n += a[y * W + x] != b[y * W + x];
@@ -126,7 +166,7 @@ class Opening : public ::testing::Test {
     Options o;
     o.fps = 100;
     o.max_frames = 1905;
-    o.keep = {24, 25, 501, 502, 503, 699, 700, 701, 1700, 1701, 1719, 1720};
+    o.keep = {24, 25, 501, 502, 503, 699, 700, 701, 710, 1700, 1701, 1719, 1720};
     result_ = new Result(invitation::run(o));
   }
   static void TearDownTestSuite() { delete result_; }
@@ -171,8 +211,42 @@ TEST_F(Opening, CaptionAtFullStrengthIsAddedOntoTheLogo) {
   }
   EXPECT_EQ(outside, 0);
   EXPECT_GT(brighter, 200);
-  // One step earlier the caption is fainter (243), one later it fades (255 - 12.8).
-  EXPECT_NE(result_->frames.at(699), f);
+}
+
+// The logo with "Velmora 2000" added at (458, 440) at a fade level, drawn
+// here with the glyph sheet of the data.
+std::vector<uint32_t> logo_with_caption(uint32_t level) {
+  const Picture glyphs = picture("fonts.png");
+  ptc::Surface sheet(glyphs.width, glyphs.height, pixfmt);
+  std::copy(glyphs.px.begin(), glyphs.px.end(), static_cast<uint32_t*>(sheet.lock()));
+  sheet.unlock();
+  font_colour_key(sheet);
+  fontimg = &sheet;
+  ptc::Surface line(W, 40, pixfmt);
+  surface_clear(line, 0);
+  glyph_text_draw(line, 0, 0, "Velmora 2000");
+  fade_span(line.lock(), fade_factor(level), W * 40);
+  line.unlock();
+  fontimg = nullptr;
+  const Picture logo = picture("logo.png");
+  ptc::Surface out(W, H, pixfmt);
+  std::copy(logo.px.begin(), logo.px.end(), static_cast<uint32_t*>(out.lock()));
+  out.unlock();
+  blit_add(out, line, 458, 440);
+  const auto* px = static_cast<const uint32_t*>(out.lock());
+  std::vector<uint32_t> frame(px, px + W * H);
+  out.unlock();
+  return frame;
+}
+
+// The caption's turning point: the last step of its fade-in (t = 6990,
+// level 243), full strength (t = 7000 to 7099, 255), the first step down
+// (t = 7100, 242).
+TEST_F(Opening, CaptionTurnsAtFullStrength) {
+  EXPECT_EQ(result_->frames.at(699), logo_with_caption(243));
+  EXPECT_EQ(result_->frames.at(700), logo_with_caption(255));
+  EXPECT_EQ(result_->frames.at(701), logo_with_caption(255));
+  EXPECT_EQ(result_->frames.at(710), logo_with_caption(242));
 }
 
 TEST_F(Opening, NoCaptionOnceTheStepsRunOut) {
@@ -241,20 +315,34 @@ TEST_F(Menu, HoverLightsAButtonWithoutChoosingIt) {
   EXPECT_EQ(record_of(r, m + 2).chosen, 0xFFFFFFFFu);
 }
 
+// The hint "[rmb to back]" at (10, 460): its white pixels in a frame.
+int hint_pixels(const std::vector<uint32_t>& frame) {
+  int white = 0;
+  for (int y = 460; y < 468; ++y) {
+    for (int x = 10; x < 10 + 13 * 8; ++x) white += frame[y * W + x] == 0x00FFFFFFu;
+  }
+  return white;
+}
+
+// Runs with a page picture whose rows 0 to 49 differ from the menu's.
 TEST_F(Menu, PageVisitScrollAndReturn) {
   const uint64_t m = menu_start();
   Options o;
   o.fps = 10;
+  o.data_dir = data_with_marked_page_header();
   o.script = at(0, "move -20 -25") + at(2, "down left") + at(3, "up left") +  // click compo
              at(25, "move 0 300") +                                         // bottom strip: scroll down
              at(35, "move 0 -200") +                                        // rest
              at(40, "move 0 -300") +                                        // top strip: scroll up
              at(43, "move 0 200") +                                         // rest at y 200
              at(50, "down right") + at(51, "up right") +                    // back to the menu
-             at(60, "move -40 -25") + at(60, "down left");                  // hold left over info
-  o.max_frames = static_cast<int64_t>(m + 75);
-  o.keep = {m + 2, m + 3, m + 10, m + 19, m + 20, m + 49, m + 50, m + 51, m + 60, m + 66, m + 67};
+             at(60, "move 0 15") + at(60, "down left");                     // hold left over compo
+  o.max_frames = static_cast<int64_t>(m + 90);
+  o.keep = {m + 2,  m + 3,  m + 10, m + 19, m + 20, m + 49, m + 50, m + 51,
+            m + 52, m + 60, m + 65, m + 66, m + 67, m + 68};
   const Result r = invitation::run(o);
+  const Picture menu_panel = picture("panel.png");
+  const std::vector<uint32_t> marked(r.frames.at(m + 20).begin(), r.frames.at(m + 20).begin() + 50 * W);
 
   // The click is acted on in its own pass: 17 cross-fade frames follow.
   EXPECT_EQ(record_of(r, m + 2).main_state, 6u);
@@ -262,18 +350,22 @@ TEST_F(Menu, PageVisitScrollAndReturn) {
   EXPECT_EQ(record_of(r, m + 2).chosen, NO_CHOICE);
   for (uint64_t i = 3; i <= 18; ++i) EXPECT_EQ(record_of(r, m + i).main_state, 6u) << i;
   EXPECT_EQ(record_of(r, m + 19).main_state, 2u);
+  // Rows 0-49 keep the menu throughout and change at once on the page's
+  // first frame.
   for (uint64_t i : {3, 10, 19}) {
     EXPECT_TRUE(rows_equal(r.frames.at(m + i), r.frames.at(m + 2), 0, 49)) << "rows 0-49 at cross-fade frame " << i;
   }
+  EXPECT_TRUE(std::equal(marked.begin(), marked.end(), menu_panel.px.begin(), [](uint32_t a, uint32_t b) {
+    return a == (b ^ 0x00808080u);
+  })) << "the page's own rows 0-49";
+  // Going in, "[rmb to back]" is drawn on target: it comes with the blend.
+  EXPECT_EQ(hint_pixels(r.frames.at(m + 3)), hint_pixels(r.frames.at(m + 2)));
+  EXPECT_GT(hint_pixels(r.frames.at(m + 19)), 40);
   // The page: "[rmb to back]" at (10, 460) in white.
   const std::vector<uint32_t>& page = r.frames.at(m + 20);
-  int white = 0;
-  for (int y = 460; y < 468; ++y) {
-    for (int x = 10; x < 10 + 13 * 8; ++x) white += page[y * W + x] == 0x00FFFFFFu;
-  }
-  EXPECT_GT(white, 40);
+  EXPECT_GT(hint_pixels(page), 40);
   EXPECT_EQ(differences_outside(page, r.frames.at(m + 19), 45, 55, 640, 479), 0)
-      << "the last cross-fade frame is the page picture";
+      << "the last cross-fade frame is the page picture below row 50";
 
   // Scrolling: one line per frame in the bottom strip, never past the end;
   // one line per frame back up in the top strip.
@@ -288,9 +380,42 @@ TEST_F(Menu, PageVisitScrollAndReturn) {
   EXPECT_EQ(record_of(r, m + 50).back_page, 2u);
   EXPECT_EQ(record_of(r, m + 66).main_state, 6u);
   EXPECT_EQ(record_of(r, m + 67).main_state, 0u);
-  // Left button held over info on the first menu frame chooses it at once.
+  for (uint64_t i : {51, 60, 67}) {
+    EXPECT_TRUE(std::equal(marked.begin(), marked.end(), r.frames.at(m + i).begin())) << "rows 0-49 at " << i;
+  }
+  EXPECT_TRUE(rows_equal(r.frames.at(m + 68), menu_panel.px, 0, 49)) << "the menu's rows 0-49 at once";
+  // Going back, the hint is drawn on screen before each blend, and the page
+  // text is added over the fading picture: brighter than the blend alone.
+  for (const uint64_t i : {52, 66}) {
+    const std::vector<uint32_t>& before = r.frames.at(m + i - 1);
+    const std::vector<uint32_t>& after = r.frames.at(m + i);
+    const uint32_t level = 16 * static_cast<uint32_t>(i - 51);
+    int hint = 0;
+    int text = 0;
+    for (int y = 0; y < H; ++y) {
+      for (int x = 0; x < W; ++x) {
+        const bool hint_box = x >= 10 && x < 10 + 13 * 8 && y >= 460 && y < 468;
+        const bool window_or_pointer =
+            (x >= 480 && y >= 285 && y < 415) || (x >= 300 && x < 316 && y >= 200 && y < 232);
+        const uint32_t plain = blended(menu_panel.at(x, y), before[y * W + x], level);
+        if (hint_box && r.frames.at(m + 51)[y * W + x] == 0x00FFFFFFu) {
+          hint += 1;
+          ASSERT_EQ(after[y * W + x], blended(menu_panel.at(x, y), 0x00FFFFFFu, level)) << x << "," << y;
+        } else if (y >= 55 && y < 420 && !window_or_pointer) {
+          text += after[y * W + x] != plain;
+        }
+      }
+    }
+    EXPECT_GT(hint, 40) << "frame " << i;
+    EXPECT_GT(text, 100) << "frame " << i;
+  }
+
+  // Left button held over compo on the first menu frame chooses it at once;
+  // the page comes back scrolled where it was left.
   EXPECT_EQ(record_of(r, m + 68).main_state, 6u);
-  EXPECT_EQ(record_of(r, m + 68).next_state, 1u);
+  EXPECT_EQ(record_of(r, m + 68).next_state, 2u);
+  EXPECT_EQ(record_of(r, m + 85).main_state, 2u);
+  EXPECT_EQ(record_of(r, m + 86).top_line[1], down - 3);
 
   // Nothing is allocated or opened in the menu.
   EXPECT_EQ(record_of(r, m).heap_allocations, r.records.back().heap_allocations);
@@ -316,7 +441,9 @@ void expect_fade_out(const Result& r, uint64_t first_fade, const std::vector<uin
   for (int y = 0; y < H; ++y) {
     for (int x = 0; x < W; ++x) {
       const bool pointer = x >= rec.mouse_x && x < rec.mouse_x + 16 && y >= rec.mouse_y && y < rec.mouse_y + 16;
-      if (!pointer) ASSERT_EQ(last[y * W + x], 0u) << x << "," << y;
+      if (!pointer) {
+        ASSERT_EQ(last[y * W + x], 0u) << x << "," << y;
+      }
       lit += pointer && last[y * W + x] != 0;
     }
   }
@@ -336,17 +463,38 @@ Options fade_options(uint64_t first_fade, const std::string& script) {
 TEST_F(Menu, ExitButtonFadesFromTheMenuFrameOfTheClick) {
   const uint64_t m = menu_start();
   const Result r = invitation::run(fade_options(m + 3, at(0, "move -20 100") + at(2, "down left")));
-  // The click's pass already shows no pointer: it is the unfaded start.
+  // The click's pass already shows no pointer: where it rests, at (300, 340),
+  // the frame shows the exit button's highlight. It is the unfaded start.
   const std::vector<uint32_t>& click = r.frames.at(m + 2);
-  EXPECT_EQ(record_of(r, m + 2).main_state, 7u);
-  std::vector<uint32_t> start = click;
-  expect_fade_out(r, m + 3, start);
+  const Record& rec = record_of(r, m + 2);
+  EXPECT_EQ(rec.main_state, 7u);
+  const Picture lit = picture("on_exit.png");
+  int covered = 0;
+  for (int y = rec.mouse_y; y < rec.mouse_y + 16; ++y) {
+    for (int x = rec.mouse_x; x < rec.mouse_x + 12; ++x) covered += click[y * W + x] != lit.at(x - 245, y - 326);
+  }
+  EXPECT_EQ(covered, 0) << "pointer at " << rec.mouse_x << "," << rec.mouse_y;
+  expect_fade_out(r, m + 3, click);
 }
 
+// A second Esc during the fade-out changes nothing.
 TEST_F(Menu, EscInTheMenuFadesFromThePresentedPicture) {
   const uint64_t m = menu_start();
-  const Result r = invitation::run(fade_options(m + 5, at(5, "key 27")));
+  const Result r = invitation::run(fade_options(m + 5, at(5, "key 27") + at(12, "key 27")));
   expect_fade_out(r, m + 5, r.frames.at(m + 4));
+}
+
+// Esc during a cross-fade fades out from the picture presented last and
+// leaves the cross-fade's level where it was.
+TEST_F(Menu, EscDuringACrossFade) {
+  const uint64_t m = menu_start();
+  const Result r = invitation::run(
+      fade_options(m + 8, at(0, "move -20 -25") + at(2, "down left") + at(3, "up left") + at(8, "key 27")));
+  EXPECT_EQ(record_of(r, m + 7).main_state, 6u);
+  const uint32_t level = record_of(r, m + 7).xfade_level;
+  EXPECT_EQ(level, 80u);
+  expect_fade_out(r, m + 8, r.frames.at(m + 7));
+  EXPECT_EQ(r.records.back().xfade_level, level);
 }
 
 TEST_F(Menu, CloseButtonIsEsc) {

@@ -96,4 +96,18 @@ TEST_F(LogTest, ErrorReportEndsTheProcessWithOne) {
       ::testing::ExitedWithCode(1), "KORAL ERROR !: mempool : Not enough memory!");
 }
 
+// Without a log object (its creation failed) the report still shows its box
+// and ends the process.
+TEST_F(LogTest, ErrorReportWithoutALogObject) {
+  EXPECT_EXIT(
+      {
+        static logfile* const kept = g_log;  // stays reachable for the leak check
+        (void)kept;
+        g_log = nullptr;
+        error_report("no log here");
+        std::exit(99);  // never reached
+      },
+      ::testing::ExitedWithCode(1), "KORAL ERROR !: no log here");
+}
+
 }  // namespace

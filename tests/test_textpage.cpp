@@ -122,6 +122,17 @@ TEST_F(TextPageTest, PointerStripsScrollOneLine) {
     textpage_scroll(page_);
     EXPECT_EQ(page_.top_line, tc.to) << "y " << tc.y << " from " << tc.from;
   }
+  // A page that fits the 24 rows never scrolls.
+  for (int n : {24, 3}) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += "line\r\n";
+    write_file("short.txt", text_bytes(text + "END\r\n"));
+    textpage page;
+    textpage_load(page, "short.txt");
+    mouse_y = 464;
+    for (int k = 0; k < 3; ++k) textpage_scroll(page);
+    EXPECT_EQ(page.top_line, 0u) << n << " lines";
+  }
 }
 
 // Drawing is compared with the glyph drawing of the expected texts.
@@ -147,11 +158,11 @@ class TextPageDrawTest : public TextPageTest {
     return pixels_of(s);
   }
 
-  // The texts drawn as the rows of a page from row 0.
+  // The texts drawn as the rows of a page: row i at (45, 55 + 15 i).
   std::vector<uint32_t> expected(const std::vector<std::string>& rows) {
     ptc::Surface s(640, 480, kFormat);
     for (size_t i = 0; i < rows.size(); ++i) {
-      glyph_text_draw(s, kPageLeft, kPageTop + kRowStep * static_cast<int>(i), "%s", rows[i].c_str());
+      glyph_text_draw(s, 45, 55 + 15 * static_cast<int>(i), "%s", rows[i].c_str());
     }
     return pixels_of(s);
   }
@@ -165,6 +176,11 @@ TEST_F(TextPageDrawTest, ShowsTwentyFourLinesFromTheTopLine) {
   std::vector<std::string> rows;
   for (int i = 6; i < 30; ++i) rows.push_back("L" + std::to_string(i));
   EXPECT_EQ(drawn(page_), expected(rows));
+}
+
+TEST_F(TextPageDrawTest, PageEndedByItsFirstLineDrawsNothing) {
+  load("END\r\nHello\r\n");
+  EXPECT_EQ(drawn(page_), expected({}));
 }
 
 // "%%" shows one "%"; any other "%" is shown as it stands, never taken as
