@@ -456,6 +456,7 @@ Options fade_options(uint64_t first_fade, const std::string& script) {
   Options o;
   o.fps = 10;
   o.script = script;
+  o.max_frames = static_cast<int64_t>(first_fade + 64);  // a run that does not end stops here
   for (uint64_t f = first_fade - 1; f < first_fade + 32; ++f) o.keep.insert(f);
   return o;
 }
