@@ -36,6 +36,9 @@ constexpr int kUsageError = 2;
 constexpr int kEscKey = 27;
 // How often the progress line is rewritten, in milliseconds of real time.
 constexpr int64_t kProgressEveryMs = 250;
+// Times shown on the progress line are held below this many milliseconds
+// (about 30000 years), so that any --fps and --frames print as whole numbers.
+constexpr double kMaxShownMs = 1e15;
 
 struct FrameRange {
   uint64_t first;
@@ -233,6 +236,10 @@ class Progress {
  private:
   using Clock = std::chrono::steady_clock;
 
+  static long long whole(double ms_or_count) {
+    return static_cast<long long>(std::fmin(std::fmax(ms_or_count, 0.0), kMaxShownMs));
+  }
+
   void show(uint64_t frames, Clock::time_point now) const {
     const double real_ms = std::chrono::duration<double, std::milli>(now - start_).count();
     const double music_ms = std::floor(static_cast<double>(frames) * 1000.0 / fps_);
@@ -242,7 +249,7 @@ class Progress {
       n += std::snprintf(line + n, sizeof line - n, " of %lld (%d%%)", static_cast<long long>(max_frames_),
                          static_cast<int>(static_cast<double>(frames) * 100.0 / max_frames_));
     }
-    const long long music_tenths = static_cast<long long>(music_ms / 100.0);
+    const long long music_tenths = whole(music_ms) / 100;
     n += std::snprintf(line + n, sizeof line - n, "  music %lld:%02lld.%lld", music_tenths / 600,
                        music_tenths / 10 % 60, music_tenths % 10);
     if (real_ms >= 1.0) {
@@ -251,7 +258,7 @@ class Progress {
     if (max_frames_ > 0 && frames > 0) {
       const double left_ms = real_ms / static_cast<double>(frames) *
                              static_cast<double>(static_cast<uint64_t>(max_frames_) - frames);
-      const long long left_s = static_cast<long long>(std::ceil(left_ms / 1000.0));
+      const long long left_s = (whole(left_ms) + 999) / 1000;
       n += std::snprintf(line + n, sizeof line - n, "  %lld:%02lld left", left_s / 60, left_s % 60);
     }
     // Clear what a longer earlier line left behind.
