@@ -12,6 +12,17 @@
 
 namespace platform {
 
+namespace {
+
+// The file whose presence marks a folder as holding the program's data.
+constexpr const char* kDataMarker = "pak.pak";
+
+bool holds_data(const std::string& dir) {
+  return access((dir + "/" + kDataMarker).c_str(), R_OK) == 0;
+}
+
+}  // namespace
+
 void process_exit(int code) {
   std::fflush(stdout);
   if (Backend* b = backend_installed()) b->on_exit(code);
@@ -26,6 +37,8 @@ bool chdir_to_executable() {
   const size_t slash = dir.rfind('/');
   if (slash == std::string::npos) return false;
   dir.resize(slash == 0 ? 1 : slash);
+  const std::string installed = dir + "/" + kInstalledDataDir;
+  if (!holds_data(dir) && holds_data(installed)) return chdir(installed.c_str()) == 0;
   return chdir(dir.c_str()) == 0;
 }
 

@@ -14,9 +14,16 @@ constexpr int kExitStartFailed = -1;
 // of the program goes through here.
 [[noreturn]] void process_exit(int code);
 
-// Makes the folder holding the running executable the working directory, so
-// that pak.pak and qtn.mp3 beside it are found wherever it is started from.
-// Returns false when the folder cannot be found or entered.
+// Makes the folder that holds the program's data the working directory, so
+// that pak.pak and qtn.mp3 are found wherever the program is started from:
+// the executable's own folder when pak.pak lies beside it (a build tree),
+// else kInstalledDataDir relative to it when pak.pak lies there (an
+// installed tree, bin/ beside share/), else the executable's folder, where
+// the missing data then takes the program's usual failure path.
+// Returns false when the executable's folder cannot be found or entered.
 bool chdir_to_executable();
+
+// The data folder of an installed tree, relative to the executable's folder.
+inline constexpr const char* kInstalledDataDir = "../share/velmora2k";
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # velmora2k-capture as a user drives it: saved frames and their names, the
-# closing line and exit code of each way a run ends, bad options, and video.
+# closing line and exit code of each way a run ends, help, bad options,
+# progress on a terminal and not on a pipe, and video.
 set -u
 bin_dir=$1
 capture="$bin_dir/velmora2k-capture"
@@ -56,6 +57,39 @@ printf '10 jump\n' > "$work/bad.txt"
 "$capture" --input "$work/bad.txt" >/dev/null 2>"$work/err"
 check "bad script refused" [ "$?" -eq 2 ]
 check "bad script names the line" grep -q "line 1" "$work/err"
+
+# Help is asked for, not a mistake: usage on stdout, exit code 0.
+for flag in --help -h; do
+  out=$("$capture" "$flag" 2>"$work/err")
+  code=$?
+  check "$flag exit code" [ "$code" -eq 0 ]
+  check "$flag prints the usage" grep -q -- "usage: velmora2k-capture.*--frames N" <<<"$out"
+  check "$flag explains the options" grep -q -- "--fail WHAT" <<<"$out"
+  check "$flag leaves stderr empty" [ ! -s "$work/err" ]
+done
+
+# On a pipe, a run with a frame limit adds nothing to stderr; a run that only
+# the invitation can end says so at its start.
+"$capture" --frames 30 >/dev/null 2>"$work/err"
+check "no progress on a pipe" [ ! -s "$work/err" ]
+"$capture" --input "$work/esc.txt" >/dev/null 2>"$work/err"
+check "a script that ends the run needs no note" [ ! -s "$work/err" ]
+"$capture" --fail mouse >/dev/null 2>"$work/err"
+check "open-ended run says how it ends" grep -q "runs until the invitation is ended or interrupted" "$work/err"
+
+# On a terminal (a pseudo-terminal from script): progress rewritten in place,
+# with the share done, music time, speed and time left, ending at 100% on a
+# line of its own before the closing line.
+script -q -e -c "'$capture' --frames 240" "$work/tty" >/dev/null
+check "run on a terminal" [ "$?" -eq 0 ]
+tr '\r' '\n' <"$work/tty" >"$work/tty_lines"
+check "progress line" grep -Eq "^frame [0-9]+ of 240 \([0-9]+%\)  music 0:0[0-4]\.[0-9]  [0-9.]+x real time  [0-9]+:[0-9]{2} left" "$work/tty_lines"
+check "progress reaches the end" grep -q "^frame 240 of 240 (100%)  music 0:04.0  .*0:00 left" "$work/tty_lines"
+check "progress rewritten in place" grep -q $'\r''frame 240 of 240' "$work/tty"
+check "closing line after progress" grep -q "^stopped: after 240 frames" "$work/tty_lines"
+script -q -e -c "'$capture' --input '$work/esc.txt'" "$work/tty" >/dev/null
+tr '\r' '\n' <"$work/tty" >"$work/tty_lines"
+check "progress without a limit" grep -Eq "^frame 40  music 0:00\.6  [0-9.]+x real time" "$work/tty_lines"
 
 # Video: a clear message and exit code 1 without ffmpeg ...
 mkdir -p "$work/nobin"

@@ -6,15 +6,20 @@
 //   stopped: after N frames               (--frames stopped it; exit code 0)
 // With --video FILE the presented frames are also piped to ffmpeg, which
 // encodes them with the music (looped from its start) into FILE.
+// When stderr is a terminal, the run's progress is shown there, rewritten in
+// place a few times a second; on a pipe or file nothing is added.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,6 +33,12 @@
 namespace {
 
 constexpr int kUsageError = 2;
+constexpr int kEscKey = 27;
+// How often the progress line is rewritten, in milliseconds of real time.
+constexpr int64_t kProgressEveryMs = 250;
+// Times shown on the progress line are held below this many milliseconds
+// (about 30000 years), so that any --fps and --frames print as whole numbers.
+constexpr double kMaxShownMs = 1e15;
 
 struct FrameRange {
   uint64_t first;
@@ -45,14 +56,24 @@ struct Options {
   platform::HeadlessConfig config;
 };
 
+constexpr const char* kUsage =
+    "usage: velmora2k-capture [--data DIR] [--fps F] [--frames N] [--input FILE]\n"
+    "                         [--save all|LIST] [--out DIR] [--log FILE] [--fail WHAT]\n"
+    "                         [--video FILE]\n"
+    "  --data DIR     folder with pak.pak and qtn.mp3 (default: found from the executable)\n"
+    "  --fps F        frames per second of the virtual clock (default 60)\n"
+    "  --frames N     stop after N frames (default: run until the invitation ends)\n"
+    "  --input FILE   scripted input, one event a line: FRAME move DX DY,\n"
+    "                 FRAME down|up left|right, FRAME key CODE, FRAME close\n"
+    "  --save LIST    frames to save as PNG: all, or a list like 0-23,100,300-316\n"
+    "  --out DIR      folder for frame_NNNNNN.png (default .)\n"
+    "  --log FILE     write the diagnostic log to FILE\n"
+    "  --fail WHAT    inject a fault: mouse, sound or display@N\n"
+    "  --video FILE   also encode the frames with the music through ffmpeg\n"
+    "  -h, --help     show this help\n";
+
 [[noreturn]] void usage(const char* message) {
-  std::fprintf(stderr,
-               "velmora2k-capture: %s\n"
-               "usage: velmora2k-capture [--data DIR] [--fps F] [--frames N] [--input FILE]\n"
-               "                         [--save all|LIST] [--out DIR] [--log FILE] [--fail WHAT]\n"
-               "                         [--video FILE]\n"
-               "  WHAT is mouse, sound or display@N\n",
-               message);
+  std::fprintf(stderr, "velmora2k-capture: %s\n%s", message, kUsage);
   std::exit(kUsageError);
 }
 
@@ -86,6 +107,10 @@ Options parse(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string opt = argv[i];
+    if (opt == "--help" || opt == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
     if (i + 1 >= argc) usage(("missing value after " + opt).c_str());
     const std::string value = argv[++i];
     uint64_t n = 0;
@@ -187,6 +212,74 @@ bool wanted(const Options& o, uint64_t frame) {
   return false;
 }
 
+// The progress line on a terminal: frames done, the music time they stand
+// for, the speed against real time and, when the run has a frame limit, the
+// share done and the real time left at the speed so far.
+class Progress {
+ public:
+  Progress(double fps, int64_t max_frames)
+      : fps_(fps), max_frames_(max_frames), start_(Clock::now()), last_(start_) {}
+
+  void frame_done(uint64_t frames) {
+    const Clock::time_point now = Clock::now();
+    if (now - last_ < std::chrono::milliseconds(kProgressEveryMs)) return;
+    last_ = now;
+    show(frames, now);
+  }
+
+  // The final state on its own line, so that what follows starts a new one.
+  void finish(uint64_t frames) {
+    show(frames, Clock::now());
+    std::fputc('\n', stderr);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  static long long whole(double ms_or_count) {
+    return static_cast<long long>(std::fmin(std::fmax(ms_or_count, 0.0), kMaxShownMs));
+  }
+
+  void show(uint64_t frames, Clock::time_point now) const {
+    const double real_ms = std::chrono::duration<double, std::milli>(now - start_).count();
+    const double music_ms = std::floor(static_cast<double>(frames) * 1000.0 / fps_);
+    char line[160];
+    int n = std::snprintf(line, sizeof line, "\rframe %llu", static_cast<unsigned long long>(frames));
+    if (max_frames_ > 0) {
+      n += std::snprintf(line + n, sizeof line - n, " of %lld (%d%%)", static_cast<long long>(max_frames_),
+                         static_cast<int>(static_cast<double>(frames) * 100.0 / max_frames_));
+    }
+    const long long music_tenths = whole(music_ms) / 100;
+    n += std::snprintf(line + n, sizeof line - n, "  music %lld:%02lld.%lld", music_tenths / 600,
+                       music_tenths / 10 % 60, music_tenths % 10);
+    if (real_ms >= 1.0) {
+      n += std::snprintf(line + n, sizeof line - n, "  %.1fx real time", music_ms / real_ms);
+    }
+    if (max_frames_ > 0 && frames > 0) {
+      const double left_ms = real_ms / static_cast<double>(frames) *
+                             static_cast<double>(static_cast<uint64_t>(max_frames_) - frames);
+      const long long left_s = (whole(left_ms) + 999) / 1000;
+      n += std::snprintf(line + n, sizeof line - n, "  %lld:%02lld left", left_s / 60, left_s % 60);
+    }
+    // Clear what a longer earlier line left behind.
+    std::fprintf(stderr, "%s\033[K", line);
+  }
+
+  double fps_;
+  int64_t max_frames_;
+  Clock::time_point start_;
+  Clock::time_point last_;
+};
+
+// Whether the input script ends the run: Esc (or the close button) ends the
+// invitation from every state.
+bool script_ends_run(const std::vector<platform::ScriptEvent>& script) {
+  for (const platform::ScriptEvent& ev : script) {
+    if (ev.kind == platform::ScriptEvent::Kind::Key && ev.code == kEscKey) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -212,11 +305,19 @@ int main(int argc, char** argv) {
     usage(("cannot enter data folder " + o.data_dir).c_str());
   }
   if (!o.log_file.empty()) log_enable(g_log, o.log_file.c_str());
+  if (o.config.max_frames < 0 && !script_ends_run(o.config.script)) {
+    std::fprintf(stderr,
+                 "velmora2k-capture: runs until the invitation is ended or interrupted "
+                 "(no --frames, and no Esc or close in an input script)\n");
+  }
   static FILE* video = nullptr;
+  static std::optional<Progress> progress;
+  if (isatty(STDERR_FILENO)) progress.emplace(o.config.fps, o.config.max_frames);
   if (!o.video_file.empty()) video = video_open(o.video_file, o.config.fps);
 
   auto* backend = new platform::HeadlessBackend(o.config);
   backend->frame_hook = [&o](uint64_t index, const uint32_t* px, int w, int h) {
+    if (progress) progress->frame_done(index + 1);
     if (video && std::fwrite(px, sizeof(uint32_t) * w, h, video) != static_cast<size_t>(h)) {
       std::fprintf(stderr, "velmora2k-capture: ffmpeg stopped taking frames\n");
       pclose(video);
@@ -233,6 +334,7 @@ int main(int argc, char** argv) {
   backend->exit_hook = [backend](int code, bool stopped) {
     if (video && pclose(video) != 0) std::fprintf(stderr, "velmora2k-capture: ffmpeg failed\n");
     video = nullptr;
+    if (progress) progress->finish(backend->frames());
     if (stopped) {
       std::printf("stopped: after %llu frames\n", static_cast<unsigned long long>(backend->frames()));
     } else {
