@@ -294,34 +294,35 @@ class SdlBackend : public Backend {
     return true;
   }
 
-  // On X11 full screen is a borderless window over the whole display, made
-  // by the program: SDL's full-screen request is carried out by a window
-  // manager, and without one only SDL's idea of the window's size changed.
-  // Window managers take a borderless window of the display's size as full
-  // screen. Elsewhere SDL's desktop full screen serves.
+  // Full screen is SDL's desktop full screen, which a window manager carries
+  // out. On X11 without a window manager nobody does (only SDL's idea of the
+  // window's size would change), so there the program moves and sizes the
+  // window over the whole display itself. A window without a frame on X11
+  // is taken to have no window manager.
   void toggle_fullscreen() {
-    if (!x11_) {
-      const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
-      SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
-      return;
-    }
-    if (fullscreen_) {
-      SDL_SetWindowBordered(window_, SDL_TRUE);
+    if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) {
+      SDL_SetWindowFullscreen(window_, 0);
+    } else if (own_fullscreen_) {
       SDL_SetWindowSize(window_, windowed_.w, windowed_.h);
       SDL_SetWindowPosition(window_, windowed_.x, windowed_.y);
-      fullscreen_ = false;
-      return;
+      own_fullscreen_ = false;
+    } else if (!x11_ || framed()) {
+      SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+      SDL_Rect display;
+      const int index = SDL_GetWindowDisplayIndex(window_);
+      if (index < 0 || SDL_GetDisplayBounds(index, &display) != 0) return;
+      SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+      SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+      SDL_SetWindowPosition(window_, display.x, display.y);
+      SDL_SetWindowSize(window_, display.w, display.h);
+      own_fullscreen_ = true;
     }
-    SDL_Rect display;
-    const int index = SDL_GetWindowDisplayIndex(window_);
-    if (index < 0 || SDL_GetDisplayBounds(index, &display) != 0) return;
-    SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
-    SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
-    SDL_SetWindowBordered(window_, SDL_FALSE);
-    SDL_SetWindowPosition(window_, display.x, display.y);
-    SDL_SetWindowSize(window_, display.w, display.h);
-    SDL_RaiseWindow(window_);
-    fullscreen_ = true;
+  }
+
+  bool framed() const {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    return SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) == 0 && (top | left | bottom | right) != 0;
   }
 
   void pump() {
@@ -414,7 +415,7 @@ class SdlBackend : public Backend {
     if (video_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     video_ = false;
     mouse_open_ = false;
-    fullscreen_ = false;
+    own_fullscreen_ = false;
     cursor_shown_ = true;
   }
 
@@ -431,7 +432,7 @@ class SdlBackend : public Backend {
   int max_texture_h_ = 0;
   int width_ = 0;
   int height_ = 0;
-  bool fullscreen_ = false;
+  bool own_fullscreen_ = false;  // full screen made by the program itself
   SDL_Rect windowed_{};
   bool cursor_shown_ = true;
   Uint32 last_present_ = 0;

@@ -9,8 +9,9 @@
 //    kept, centred on black: whole multiples by nearest (pixel-sharp),
 //    between them nearest up to the next whole multiple and then linear
 //    down (sharp, evenly sized pixels), below 1x linear. F11 and Alt+Enter
-//    toggle full screen both ways, with or without a window manager (on X11
-//    a borderless window over the display). One ARGB8888 streaming texture;
+//    toggle desktop full screen both ways, with or without a window manager
+//    (without one, the window is sized over the display). One ARGB8888
+//    streaming texture;
 //    presents wait for vsync, or are paced to 60 frames a second when the
 //    renderer has no vsync.
 //  - keys: key presses queue their SDL key code (Esc is 27); the window's
