@@ -317,7 +317,9 @@ void expect_fade_out(const Result& r, uint64_t first_fade, const std::vector<uin
   for (int y = 0; y < H; ++y) {
     for (int x = 0; x < W; ++x) {
       const bool pointer = x >= rec.mouse_x && x < rec.mouse_x + 16 && y >= rec.mouse_y && y < rec.mouse_y + 16;
-      if (!pointer) ASSERT_EQ(last[y * W + x], 0u) << x << "," << y;
+      if (!pointer) {
+        ASSERT_EQ(last[y * W + x], 0u) << x << "," << y;
+      }
       lit += pointer && last[y * W + x] != 0;
     }
   }
