@@ -53,6 +53,10 @@ class Backend {
   virtual int key_read() = 0;
 
   // Mouse device: open (0 or a negative result code), acquire, read, release.
+  // A read hands out the motion since the last read and the button bytes. A
+  // button pressed at any time since the last read reads as down, even when
+  // it was released again before the read (short clicks and touchpad taps
+  // count); its release shows at the next read.
   virtual int32_t mouse_open() = 0;
   virtual int32_t mouse_acquire() = 0;
   virtual int32_t mouse_read(MouseSample& sample) = 0;
@@ -63,6 +67,9 @@ class Backend {
   // started, in milliseconds.
   virtual bool audio_open(AudioSource* source) = 0;
   virtual void audio_play() {}
+  // True when no audio output device exists and the open device plays
+  // silently on a clock that still advances in real time.
+  virtual bool audio_silent() const { return false; }
   virtual uint32_t audio_clock_ms() = 0;
   virtual void audio_close() = 0;
 

@@ -137,6 +137,7 @@ void HeadlessBackend::deliver_due_events() {
         break;
       case ScriptEvent::Kind::Down:
         buttons_[ev.button] = kButtonDown;
+        pressed_[ev.button] = kButtonDown;
         break;
       case ScriptEvent::Kind::Up:
         buttons_[ev.button] = 0;
@@ -182,8 +183,10 @@ int32_t HeadlessBackend::mouse_read(MouseSample& sample) {
     return code;
   }
   sample = pending_;
-  sample.buttons[0] = buttons_[0];
-  sample.buttons[1] = buttons_[1];
+  for (int i = 0; i < 2; ++i) {
+    sample.buttons[i] = buttons_[i] | pressed_[i];
+    pressed_[i] = 0;
+  }
   pending_ = MouseSample{0, 0, 0, {0, 0, 0, 0}};
   return kMouseOk;
 }
@@ -201,6 +204,10 @@ bool HeadlessBackend::audio_open(AudioSource* source) {
 
 void HeadlessBackend::audio_play() {
   audio_playing_ = audio_open_;
+}
+
+bool HeadlessBackend::audio_silent() const {
+  return audio_open_ && config_.no_audio_device;
 }
 
 uint32_t HeadlessBackend::audio_clock_ms() {

@@ -9,9 +9,12 @@
 //  - input: a script of events, each visible once FRAME frames have been
 //    presented and delivered to the first key read or mouse read after that;
 //    keys queue one per read, mouse motion and buttons accumulate until the
-//    next read.
+//    next read; a button pressed since the last read reads as down even when
+//    released again before it.
 //  - faults: fail_mouse makes mouse_open fail with fail_mouse_code;
 //    fail_sound makes audio_open fail (so the sound system cannot start);
+//    no_audio_device makes it open a silent device (audio_silent), as the
+//    SDL backend does on a machine without sound;
 //    fail_display_at = N throws ptc::DynamicError at the N-th present
 //    (1-based), before that frame is counted. Tests can also make the next
 //    mouse reads or acquires fail (fail_mouse_reads, fail_mouse_acquires); a
@@ -54,6 +57,7 @@ struct HeadlessConfig {
   bool fail_mouse = false;
   int32_t fail_mouse_code = kMouseGenericError;
   bool fail_sound = false;
+  bool no_audio_device = false;
   std::vector<ScriptEvent> script;
 };
 
@@ -76,6 +80,7 @@ class HeadlessBackend : public Backend {
 
   bool audio_open(AudioSource* source) override;
   void audio_play() override;
+  bool audio_silent() const override;
   uint32_t audio_clock_ms() override;
   void audio_close() override;
 
@@ -132,6 +137,7 @@ class HeadlessBackend : public Backend {
   size_t key_head_ = 0;
   MouseSample pending_{0, 0, 0, {0, 0, 0, 0}};
   uint8_t buttons_[2] = {0, 0};
+  uint8_t pressed_[2] = {0, 0};  // pressed since the last good read
   std::vector<std::string> boxes_;
 };
 

@@ -38,7 +38,8 @@ extern uint8_t mouse_right;
 int32_t mouse_init(void* window);
 // Reads the device once: acquire, read (lost input is acquired again and
 // read again), add the counts, clamp x then y at 0, then x and y at their
-// maxima, take bit 7 of button bytes 0 (left) and 1 (right). Returns 0, or
+// maxima, take bit 7 of button bytes 0 (left) and 1 (right); a button
+// pressed at any time since the last poll reads as down (backend.h). Returns 0, or
 // the failing negative code with the state unchanged; 0 without a device.
 int32_t mouse_poll();
 // Releases the device; returns 0.

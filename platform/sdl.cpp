@@ -3,12 +3,14 @@
 
 #include <SDL.h>
 
-#include <atomic>
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <deque>
 #include <string>
 
 #include "platform/display.h"
+#include "platform/input.h"
 #include "platform/soundclock.h"
 
 namespace platform {
@@ -20,11 +22,34 @@ constexpr int kAudioChannels = 2;
 // 10 ms buffers: SDL's dummy driver sleeps whole milliseconds per buffer, so a
 // buffer of a whole number of milliseconds keeps its pace exact.
 constexpr int kAudioBufferFrames = 441;
+// The audio driver that plays nothing but consumes samples in real time.
+constexpr const char* kSilentAudioDriver = "dummy";
 constexpr Uint32 kPaceMs = 1000 / 60;
 constexpr uint8_t kButtonDown = 0x80;
+constexpr int kButtons = 2;  // left, right
+
+// Video drivers that start without any display and show nothing.
+constexpr std::array<const char*, 3> kInvisibleVideoDrivers = {"offscreen", "dummy", "evdev"};
 
 [[noreturn]] void fail(const char* what) {
   throw ptc::DynamicError(std::string(what) + ": " + SDL_GetError());
+}
+
+bool named(const char* text, const char* name) {
+  return text && std::strcmp(text, name) == 0;
+}
+
+// The user chose the video driver (SDL_VIDEODRIVER, read by SDL as a hint).
+bool video_driver_named() {
+  const char* hint = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  return hint && hint[0] != '\0';
+}
+
+bool invisible_video_driver(const char* driver) {
+  for (const char* name : kInvisibleVideoDrivers) {
+    if (named(driver, name)) return true;
+  }
+  return false;
 }
 
 class SdlBackend : public Backend {
@@ -35,8 +60,7 @@ class SdlBackend : public Backend {
   }
 
   void window_open(const char* title, int width, int height) override {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) fail("SDL_Init");
-    video_ = true;
+    start_video();
     window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                                SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!window_) fail("SDL_CreateWindow");
@@ -48,13 +72,15 @@ class SdlBackend : public Backend {
     SDL_RendererInfo info;
     if (SDL_GetRendererInfo(renderer_, &info) != 0) fail("SDL_GetRendererInfo");
     vsync_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+    targets_ = (info.flags & SDL_RENDERER_TARGETTEXTURE) != 0;
+    max_texture_w_ = info.max_texture_width;
+    max_texture_h_ = info.max_texture_height;
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                  width, height);
     if (!texture_) fail("SDL_CreateTexture");
     SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     width_ = width;
     height_ = height;
-    SDL_ShowCursor(SDL_DISABLE);
     last_present_ = SDL_GetTicks();
   }
 
@@ -64,10 +90,11 @@ class SdlBackend : public Backend {
     if (SDL_UpdateTexture(texture_, nullptr, pixels, width * 4) != 0) fail("SDL_UpdateTexture");
     int out_w = 0, out_h = 0;
     if (SDL_GetRendererOutputSize(renderer_, &out_w, &out_h) != 0) fail("SDL_GetRendererOutputSize");
-    SDL_Rect dst = fit(out_w, out_h, width, height);
+    const SDL_Rect dst = fit(out_w, out_h, width, height);
+    SDL_Texture* shown = sharp_source(dst);
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     if (SDL_RenderClear(renderer_) != 0) fail("SDL_RenderClear");
-    if (SDL_RenderCopy(renderer_, texture_, nullptr, &dst) != 0) fail("SDL_RenderCopy");
+    if (SDL_RenderCopy(renderer_, shown, nullptr, &dst) != 0) fail("SDL_RenderCopy");
     SDL_RenderPresent(renderer_);
     if (!vsync_) {
       const Uint32 spent = SDL_GetTicks() - last_present_;
@@ -93,43 +120,98 @@ class SdlBackend : public Backend {
     return code;
   }
 
+  // The pointer starts where the input layer starts it; when the system
+  // pointer is already over the window, the first read moves it there.
   int32_t mouse_open() override {
     if (!window_) return kMouseGenericError;
     mouse_open_ = true;
-    want_relative_ = true;
-    return kMouseOk;
-  }
-
-  int32_t mouse_acquire() override {
-    if (!mouse_open_) return kMouseNotAcquired;
-    if (want_relative_ && has_focus()) {
-      relative_ = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
-      want_relative_ = false;
-      have_abs_ = false;
+    at_x_ = kMouseStartX;
+    at_y_ = kMouseStartY;
+    dx_ = dy_ = 0;
+    held_[0] = held_[1] = pressed_[0] = pressed_[1] = 0;
+    if (SDL_GetMouseFocus() == window_) {
+      int x = 0, y = 0;
+      SDL_GetMouseState(&x, &y);
+      follow(x, y);
     }
     return kMouseOk;
   }
+
+  int32_t mouse_acquire() override { return mouse_open_ ? kMouseOk : kMouseNotAcquired; }
 
   int32_t mouse_read(MouseSample& sample) override {
     if (!mouse_open_) return kMouseNotAcquired;
     pump();
-    sample = MouseSample{dx_, dy_, 0, {buttons_[0], buttons_[1], 0, 0}};
+    sample = MouseSample{dx_, dy_, 0, {0, 0, 0, 0}};
+    for (int i = 0; i < kButtons; ++i) {
+      sample.buttons[i] = held_[i] | pressed_[i];
+      pressed_[i] = 0;
+    }
     dx_ = dy_ = 0;
     return kMouseOk;
   }
 
-  void mouse_close() override {
-    if (mouse_open_ && video_) SDL_SetRelativeMouseMode(SDL_FALSE);
-    mouse_open_ = false;
-    relative_ = false;
-  }
+  void mouse_close() override { mouse_open_ = false; }
 
   bool audio_open(AudioSource* source) override {
     if (device_ != 0) return false;
-    if (!audio_sub_) {
-      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-      audio_sub_ = true;
+    // SDL's own choice of driver and device first; with no output device
+    // there, its silent driver, whose clock still runs in real time.
+    if (!open_audio(source, nullptr) && !open_audio(source, kSilentAudioDriver)) return false;
+    silent_ = named(SDL_GetCurrentAudioDriver(), kSilentAudioDriver);
+    return true;
+  }
+
+  // The device opens paused and calls back only once unpaused, so the frame
+  // count, and with it the clock, starts at play.
+  void audio_play() override {
+    if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
+  }
+
+  bool audio_silent() const override { return device_ != 0 && silent_; }
+
+  uint32_t audio_clock_ms() override {
+    if (device_ == 0) return 0;
+    SDL_LockAudioDevice(device_);
+    const SoundClockSample s = last_callback_;
+    SDL_UnlockAudioDevice(device_);
+    return clock_.read(s, SDL_GetPerformanceCounter(), SDL_GetPerformanceFrequency());
+  }
+
+  void audio_close() override {
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    source_ = nullptr;
+    silent_ = false;
+    if (audio_sub_) SDL_AudioQuit();
+    audio_sub_ = false;
+  }
+
+  void message_box(const char* caption, const char* text) override {
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr);
+  }
+
+ private:
+  // SDL tries its video drivers in turn and would end on one that shows
+  // nothing (offscreen, dummy) when no display answers: the run would go on
+  // unseen. Without a display the window cannot open, which is a display
+  // error; a driver the user names in SDL_VIDEODRIVER is taken as asked.
+  void start_video() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) fail("no usable display");
+    video_ = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!video_driver_named() && invisible_video_driver(driver)) {
+      shutdown_video();
+      throw ptc::DynamicError("no usable display: no display answered (is DISPLAY or WAYLAND_DISPLAY set?)");
     }
+    x11_ = named(driver, "x11");
+  }
+
+  // Opens the device on the named driver (null: the one SDL_AUDIODRIVER names,
+  // or SDL's first that starts).
+  bool open_audio(AudioSource* source, const char* driver) {
+    if (SDL_AudioInit(driver) != 0) return false;
+    audio_sub_ = true;
     SDL_AudioSpec want{};
     want.freq = kAudioRate;
     want.format = AUDIO_S16SYS;
@@ -144,42 +226,11 @@ class SdlBackend : public Backend {
     last_callback_ = SoundClockSample{};
     clock_.reset(kAudioRate);
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-    if (device_ == 0) {
-      source_ = nullptr;
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
-      audio_sub_ = false;
-      return false;
-    }
-    return true;
+    if (device_ != 0) return true;
+    audio_close();
+    return false;
   }
 
-  // The device opens paused and calls back only once unpaused, so the frame
-  // count, and with it the clock, starts at play.
-  void audio_play() override {
-    if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
-  }
-
-  uint32_t audio_clock_ms() override {
-    if (device_ == 0) return 0;
-    SDL_LockAudioDevice(device_);
-    const SoundClockSample s = last_callback_;
-    SDL_UnlockAudioDevice(device_);
-    return clock_.read(s, SDL_GetPerformanceCounter(), SDL_GetPerformanceFrequency());
-  }
-
-  void audio_close() override {
-    if (device_ != 0) SDL_CloseAudioDevice(device_);
-    device_ = 0;
-    source_ = nullptr;
-    if (audio_sub_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    audio_sub_ = false;
-  }
-
-  void message_box(const char* caption, const char* text) override {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr);
-  }
-
- private:
   static void audio_callback(void* user, Uint8* stream, int len) {
     auto* self = static_cast<SdlBackend*>(user);
     const int frames = len / (kAudioChannels * 2);
@@ -197,21 +248,81 @@ class SdlBackend : public Backend {
     self->frames_handed_ += static_cast<uint64_t>(frames);
   }
 
-  bool has_focus() const {
-    return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
-  }
-
+  // The largest w x h rectangle of the picture's aspect inside out_w x out_h,
+  // centred.
   static SDL_Rect fit(int out_w, int out_h, int w, int h) {
-    double scale = std::min(static_cast<double>(out_w) / w, static_cast<double>(out_h) / h);
-    if (scale >= 1.0) scale = static_cast<int>(scale);
-    const int dw = static_cast<int>(w * scale);
-    const int dh = static_cast<int>(h * scale);
+    int dw = out_w;
+    int dh = static_cast<int>(static_cast<int64_t>(out_w) * h / w);
+    if (dh > out_h) {
+      dh = out_h;
+      dw = static_cast<int>(static_cast<int64_t>(out_h) * w / h);
+    }
     return SDL_Rect{(out_w - dw) / 2, (out_h - dh) / 2, dw, dh};
   }
 
+  // The texture to scale to dst. Whole multiples and sizes below 1x come from
+  // the picture itself (nearest, and linear below 1x); between multiples the
+  // picture is first enlarged by nearest to the next whole multiple, then
+  // scaled down linearly, so pixels stay sharp and evenly sized.
+  SDL_Texture* sharp_source(const SDL_Rect& dst) {
+    const bool whole = dst.w % width_ == 0 && dst.h % height_ == 0;
+    SDL_SetTextureScaleMode(texture_, dst.w < width_ ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+    if (whole || dst.w < width_ || !targets_) return texture_;
+    int factor = dst.w / width_ + 1;
+    while (factor > 1 && too_big(width_ * factor, height_ * factor)) --factor;
+    if (factor < 2 || !enlarged_to(factor)) return texture_;
+    if (SDL_SetRenderTarget(renderer_, enlarged_) != 0) fail("SDL_SetRenderTarget");
+    if (SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0) fail("SDL_RenderCopy");
+    if (SDL_SetRenderTarget(renderer_, nullptr) != 0) fail("SDL_SetRenderTarget");
+    return enlarged_;
+  }
+
+  bool too_big(int w, int h) const {
+    return (max_texture_w_ > 0 && w > max_texture_w_) || (max_texture_h_ > 0 && h > max_texture_h_);
+  }
+
+  // Makes the enlarged picture's texture for factor (kept while it fits).
+  bool enlarged_to(int factor) {
+    if (enlarged_ && enlarged_factor_ == factor) return true;
+    if (enlarged_) SDL_DestroyTexture(enlarged_);
+    enlarged_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                  width_ * factor, height_ * factor);
+    enlarged_factor_ = enlarged_ ? factor : 0;
+    if (!enlarged_) return false;
+    SDL_SetTextureBlendMode(enlarged_, SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(enlarged_, SDL_ScaleModeLinear);
+    return true;
+  }
+
+  // Full screen is SDL's desktop full screen, which a window manager carries
+  // out. On X11 without a window manager nobody does (only SDL's idea of the
+  // window's size would change), so there the program moves and sizes the
+  // window over the whole display itself. A window without a frame on X11
+  // is taken to have no window manager.
   void toggle_fullscreen() {
-    const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
-    SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) {
+      SDL_SetWindowFullscreen(window_, 0);
+    } else if (own_fullscreen_) {
+      SDL_SetWindowSize(window_, windowed_.w, windowed_.h);
+      SDL_SetWindowPosition(window_, windowed_.x, windowed_.y);
+      own_fullscreen_ = false;
+    } else if (!x11_ || framed()) {
+      SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+      SDL_Rect display;
+      const int index = SDL_GetWindowDisplayIndex(window_);
+      if (index < 0 || SDL_GetDisplayBounds(index, &display) != 0) return;
+      SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+      SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+      SDL_SetWindowPosition(window_, display.x, display.y);
+      SDL_SetWindowSize(window_, display.w, display.h);
+      own_fullscreen_ = true;
+    }
+  }
+
+  bool framed() const {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    return SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) == 0 && (top | left | bottom | right) != 0;
   }
 
   void pump() {
@@ -232,35 +343,20 @@ class SdlBackend : public Backend {
           }
           break;
         }
-        case SDL_WINDOWEVENT:
-          if (ev.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-            if (relative_) SDL_SetRelativeMouseMode(SDL_FALSE);
-            relative_ = false;
-            want_relative_ = mouse_open_;
-            have_abs_ = false;
-          } else if (ev.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-            want_relative_ = mouse_open_;
-          } else if (ev.window.event == SDL_WINDOWEVENT_ENTER || ev.window.event == SDL_WINDOWEVENT_LEAVE) {
-            // The pointer crossed the window's edge: its next absolute
-            // position is a new start, not a motion.
-            have_abs_ = false;
-          }
-          break;
         case SDL_MOUSEMOTION:
-          if (mouse_open_) {
-            if (relative_) {
-              dx_ += ev.motion.xrel;
-              dy_ += ev.motion.yrel;
-            } else {
-              absolute_motion(ev.motion.x, ev.motion.y);
-            }
-          }
+          show_cursor_outside_picture(ev.motion.x, ev.motion.y);
+          if (mouse_open_) follow(ev.motion.x, ev.motion.y);
+          break;
+        case SDL_WINDOWEVENT:
+          if (ev.window.event == SDL_WINDOWEVENT_LEAVE) show_cursor(true);
           break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
-          const uint8_t state = ev.type == SDL_MOUSEBUTTONDOWN ? kButtonDown : 0;
-          if (ev.button.button == SDL_BUTTON_LEFT) buttons_[0] = state;
-          if (ev.button.button == SDL_BUTTON_RIGHT) buttons_[1] = state;
+          const int i = ev.button.button == SDL_BUTTON_LEFT ? 0 : ev.button.button == SDL_BUTTON_RIGHT ? 1 : -1;
+          if (i < 0) break;
+          held_[i] = ev.type == SDL_MOUSEBUTTONDOWN ? kButtonDown : 0;
+          // A press reads as down at the next read even when released before it.
+          if (ev.type == SDL_MOUSEBUTTONDOWN) pressed_[i] = kButtonDown;
           break;
         }
         default:
@@ -269,58 +365,89 @@ class SdlBackend : public Backend {
     }
   }
 
-  // Without relative mode the counts are the change of the absolute position,
-  // in window pixels mapped back to the 640 x 480 picture.
-  void absolute_motion(int x, int y) {
-    int out_w = 0, out_h = 0;
-    SDL_GetWindowSize(window_, &out_w, &out_h);
-    const SDL_Rect r = fit(out_w, out_h, width_, height_);
-    const int px = r.w > 0 ? (x - r.x) * width_ / r.w : x;
-    const int py = r.h > 0 ? (y - r.y) * height_ / r.h : y;
-    if (have_abs_) {
-      dx_ += px - abs_x_;
-      dy_ += py - abs_y_;
-    }
-    abs_x_ = px;
-    abs_y_ = py;
-    have_abs_ = true;
+  // The picture's rectangle in window coordinates (the coordinates of
+  // pointer events).
+  SDL_Rect picture_in_window() const {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    return fit(w, h, width_, height_);
+  }
+
+  // The system pointer (x, y in window coordinates) as a position on the
+  // picture, clamped as the input layer clamps. The counts are the change of
+  // that position, so the input layer's pointer lands exactly on it.
+  void follow(int x, int y) {
+    const SDL_Rect r = picture_in_window();
+    if (r.w <= 0 || r.h <= 0) return;
+    const int px = std::clamp(static_cast<int>(static_cast<int64_t>(x - r.x) * width_ / r.w), 0, kMouseMaxX);
+    const int py = std::clamp(static_cast<int>(static_cast<int64_t>(y - r.y) * height_ / r.h), 0, kMouseMaxY);
+    dx_ += px - at_x_;
+    dy_ += py - at_y_;
+    at_x_ = px;
+    at_y_ = py;
+  }
+
+  // The invitation draws its own pointer on the picture; over the black
+  // field around it and outside the window the system pointer shows.
+  void show_cursor_outside_picture(int x, int y) {
+    const SDL_Rect r = picture_in_window();
+    const SDL_Point p{x, y};
+    show_cursor(!SDL_PointInRect(&p, &r));
+  }
+
+  void show_cursor(bool show) {
+    if (cursor_shown_ == show) return;
+    SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+    cursor_shown_ = show;
   }
 
   // The music is not the window's: it plays on until the sound system closes.
   void shutdown_video() {
+    if (enlarged_) SDL_DestroyTexture(enlarged_);
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
+    enlarged_ = nullptr;
+    enlarged_factor_ = 0;
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
     if (video_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     video_ = false;
     mouse_open_ = false;
-    relative_ = false;
+    own_fullscreen_ = false;
+    cursor_shown_ = true;
   }
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  SDL_Texture* enlarged_ = nullptr;
+  int enlarged_factor_ = 0;
   bool video_ = false;
+  bool x11_ = false;
   bool vsync_ = false;
+  bool targets_ = false;
+  int max_texture_w_ = 0;
+  int max_texture_h_ = 0;
   int width_ = 0;
   int height_ = 0;
+  bool own_fullscreen_ = false;  // full screen made by the program itself
+  SDL_Rect windowed_{};
+  bool cursor_shown_ = true;
   Uint32 last_present_ = 0;
   std::deque<int> keys_;
 
   bool mouse_open_ = false;
-  bool relative_ = false;
-  bool want_relative_ = false;
   int32_t dx_ = 0;
   int32_t dy_ = 0;
-  uint8_t buttons_[2] = {0, 0};
-  bool have_abs_ = false;
-  int abs_x_ = 0;
-  int abs_y_ = 0;
+  int at_x_ = 0;  // where the input layer's pointer is once it has the counts
+  int at_y_ = 0;
+  uint8_t held_[kButtons] = {0, 0};
+  uint8_t pressed_[kButtons] = {0, 0};  // pressed since the last read
 
   bool audio_sub_ = false;
+  bool silent_ = false;
   SDL_AudioDeviceID device_ = 0;
   AudioSource* source_ = nullptr;
   uint64_t frames_handed_ = 0;

@@ -1,22 +1,32 @@
 // sdl: the real backend over SDL2, used by velmora2k.
 //
 // Contract:
+//  - video: SDL's video driver; SDL_VIDEODRIVER, when set, names it. A driver
+//    that shows nothing (offscreen, dummy) is never taken unless named: with
+//    no display the window cannot open, a display error.
 //  - window: SDL window with the given title and a 640 x 480 client area,
-//    resizable; the picture is scaled to fit with its aspect kept (integer
-//    scale where it fits, letterboxed). F11 and Alt+Enter toggle desktop full
-//    screen. One ARGB8888 streaming texture; presents wait for vsync, or are
-//    paced to 60 frames a second when the renderer has no vsync.
+//    resizable; the picture is scaled to fit at any size with its aspect
+//    kept, centred on black: whole multiples by nearest (pixel-sharp),
+//    between them nearest up to the next whole multiple and then linear
+//    down (sharp, evenly sized pixels), below 1x linear. F11 and Alt+Enter
+//    toggle desktop full screen both ways, with or without a window manager
+//    (without one, the window is sized over the display). One ARGB8888
+//    streaming texture;
+//    presents wait for vsync, or are paced to 60 frames a second when the
+//    renderer has no vsync.
 //  - keys: key presses queue their SDL key code (Esc is 27); the window's
 //    close button queues 27; F11 and Alt+Enter are not queued.
-//  - mouse: relative mode, held only while the window has focus and taken
-//    again on the next read after focus returns; where relative mode is not
-//    available the counts come from absolute motion. Motion is summed
-//    between reads.
+//  - mouse: the pointer is never captured. The counts are the change of the
+//    system pointer's position on the picture, in picture pixels and clamped
+//    as the input layer clamps, so the invitation's pointer lies under the
+//    user's; the system pointer is hidden only over the picture. A button
+//    pressed since the last read reads as down (see backend.h).
 //  - audio: 44.1 kHz 16-bit stereo device in 441-frame (10 ms) buffers,
 //    opened paused and started by audio_play, pulling from the AudioSource on
 //    SDL's audio thread; the clock follows the frames the device consumed,
-//    interpolated between callbacks (see soundclock.h). Closing the window
-//    leaves the audio running.
+//    interpolated between callbacks (see soundclock.h). When no output device
+//    opens, SDL's dummy driver takes the samples in real time, silently
+//    (audio_silent). Closing the window leaves the audio running.
 //  - message box: SDL_ShowSimpleMessageBox with the warning flag.
 //  - every failing SDL call throws ptc::DynamicError with SDL's error text.
 // SDL headers stay inside sdl.cpp; callers see only platform::Backend.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -188,6 +189,10 @@ bool FSOUND_Init(int mixrate, int maxchannels, unsigned flags) {
   if (s.initialized) return fail(kSoundErrInitialized);
   if (mixrate != kMixRate || maxchannels < 1 || maxchannels > kMaxChannels) return fail(kSoundErrInvalidParam);
   if (!platform::backend().audio_open(&s.mixer)) return fail(kSoundErrInit);
+  if (platform::backend().audio_silent()) {
+    std::fprintf(stderr, "%s\n", kNoAudioDeviceText);
+    LOGW("%s\n", kNoAudioDeviceText);
+  }
   s.initialized = true;
   s.channels = maxchannels;
   return true;

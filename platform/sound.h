@@ -39,6 +39,9 @@ constexpr unsigned kMusicMode = 43;     // 16-bit stereo, looping
 constexpr int kMaxStreams = 4;
 constexpr const char* kMusicFile = "qtn.mp3";
 constexpr const char* kMusicBoxCaption = "VIRORUVOD";
+// Said once, on stderr and in the log, when FSOUND_Init finds no audio
+// output device and plays silently on a clock that still runs.
+constexpr const char* kNoAudioDeviceText = "no audio output device: playing without sound";
 
 struct sound_stream;
 
@@ -49,7 +52,8 @@ bool FSOUND_SetOutput(int output);
 bool FSOUND_SetDriver(int driver);
 // Starts the sound system: opens the backend's audio device, paused. Needs
 // mixrate 44100 and 1 to kMaxChannels channels (code 15); code 1 when
-// already started, code 3 when the device cannot open.
+// already started, code 3 when the sound system cannot start at all. With
+// no output device it starts on a silent one and says so (kNoAudioDeviceText).
 bool FSOUND_Init(int mixrate, int maxchannels, unsigned flags);
 // Opens and decodes an MPEG audio file by its plain name (codes 9, 10, 11,
 // 12); null on failure. Needs FSOUND_Init (code 2).

@@ -45,6 +45,12 @@ check "mouse failure exit code" [ "$code" -eq 255 ]
 check "mouse failure line" [ "$(echo "$out" | tail -n 1)" = "ended: exit code 255 after 23 frames" ]
 check "mouse failure log" grep -q "Error Initializing DirectInput" "$work/log.txt"
 
+# A sound system that cannot start at all (not merely a machine without an
+# audio device, which plays silently): the box's text and 255.
+"$capture" --fail sound >/dev/null 2>"$work/err"
+check "sound failure exit code" [ "$?" -eq 255 ]
+check "sound failure box" grep -q "VIRORUVOD: Error initializing output device." "$work/err"
+
 # A display failure: exit code 1.
 "$capture" --fail display@3 >/dev/null 2>&1
 check "display failure exit code" [ "$?" -eq 1 ]

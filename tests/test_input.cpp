@@ -128,6 +128,30 @@ TEST_F(MouseTest, ButtonIsDownExactlyWhenBit7IsSet) {
   mouse_close();
 }
 
+// A press and release between two polls (a tap) reads as down at the next
+// poll and up at the one after; a held button reads as down until released.
+TEST_F(MouseTest, ButtonPressedSinceTheLastPollReadsAsDown) {
+  using K = ScriptEvent::Kind;
+  std::vector<ScriptEvent> script = {button(K::Down, 0), button(K::Up, 0), button(K::Down, 1), button(K::Up, 1)};
+  for (ScriptEvent ev : {button(K::Down, 0), button(K::Down, 1)}) {
+    ev.frame = 1;
+    script.push_back(ev);
+  }
+  ScriptEvent release = button(K::Up, 0);
+  release.frame = 2;
+  script.push_back(release);
+  start(script);
+  const std::vector<uint32_t> frame(16, 0);
+  // Polls 2 to 4: both held from frame 1; the left released at frame 2 shows at once.
+  const uint8_t want[][2] = {{1, 1}, {0, 0}, {1, 1}, {1, 1}, {0, 1}};
+  for (int poll = 0; poll < 5; ++poll) {
+    if (poll == 2 || poll == 4) hb_->window_present(frame.data(), 4, 4);  // frames 1 and 2 become due
+    ASSERT_EQ(mouse_poll(), 0);
+    EXPECT_EQ(mouse_left, want[poll][0]) << "poll " << poll;
+    EXPECT_EQ(mouse_right, want[poll][1]) << "poll " << poll;
+  }
+}
+
 TEST_F(MouseTest, FailedReadKeepsTheStateAndReturnsTheError) {
   start({move(-100, -100), button(ScriptEvent::Kind::Down, 0)});
   hb_->fail_mouse_reads(platform::kMouseGenericError);

@@ -18,6 +18,7 @@
 #include "gfx2d/font.h"
 #include "gfx2d/pixel.h"
 #include "platform/display.h"
+#include "platform/sound.h"
 #include "resources/cimage.h"
 #include "resources/pakwrite.h"
 #include "resources/pngwrite.h"
@@ -461,6 +462,22 @@ Options fade_options(uint64_t first_fade, const std::string& script) {
   return o;
 }
 
+// Press and release within one frame, as a quick click or a touchpad tap
+// gives them: the left one chooses the page, the right one brings the menu back.
+TEST_F(Menu, ShortClicksChooseAndReturn) {
+  const uint64_t m = menu_start();
+  Options o;
+  o.fps = 10;
+  o.script = at(0, "move -20 -25") + at(2, "down left") + at(2, "up left") +  // tap compo
+             at(25, "down right") + at(25, "up right");                     // tap back
+  o.max_frames = static_cast<int64_t>(m + 45);
+  const Result r = invitation::run(o);
+  EXPECT_EQ(record_of(r, m + 2).main_state, 6u);
+  EXPECT_EQ(record_of(r, m + 24).main_state, 2u);
+  EXPECT_EQ(record_of(r, m + 25).main_state, 6u);
+  EXPECT_EQ(record_of(r, m + 44).main_state, 0u);
+}
+
 TEST_F(Menu, ExitButtonFadesFromTheMenuFrameOfTheClick) {
   const uint64_t m = menu_start();
   const Result r = invitation::run(fade_options(m + 3, at(0, "move -20 100") + at(2, "down left")));
@@ -545,6 +562,27 @@ TEST(Failures, SoundThatCannotStartEndsWithMinusOne) {
   const Result r = invitation::run(o);
   EXPECT_EQ(r.exit_code, 255);
   EXPECT_NE(r.err.find("VIRORUVOD"), std::string::npos) << r.err;
+}
+
+// Without an audio output device the run is no failure: the music plays
+// silently on a clock that still runs, the opening follows it to the menu,
+// and the user is told once, on stderr and in the log.
+TEST(Failures, NoAudioDevicePlaysSilentlyOnARunningClock) {
+  Options o;
+  o.fps = 10;
+  o.max_frames = 400;
+  o.log = true;
+  o.faults.no_audio_device = true;
+  const Result r = invitation::run(o);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_LT(r.menu_start(), 400u);
+  EXPECT_GT(r.records.back().clock, 19000u);
+  const std::string told = std::string(kNoAudioDeviceText) + "\n";
+  for (const std::string* text : {&r.err, &r.log}) {
+    const size_t first = text->find(told);
+    EXPECT_NE(first, std::string::npos) << *text;
+    EXPECT_EQ(text->find(told, first + 1), std::string::npos) << "said more than once";
+  }
 }
 
 TEST(Failures, MissingMusicEndsWithMinusOne) {

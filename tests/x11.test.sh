@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
-# The real velmora2k in a real X window (Xvfb, SDL's x11 driver, SDL's dummy
-# audio driver, which clocks the music), in two runs:
+# The real velmora2k as people use it, on a virtual X display without a
+# window manager (Xvfb, SDL's x11 driver), with xdotool as the hands:
 #  1. the window is titled "Velmora2K invitation" with a 640 x 480 client
 #     area, and Esc sent to it at once ends the run with exit code 0;
-#  2. the loading and the 19-second opening play, the window then shows the
-#     menu (its header band is exactly the menu panel's), and Esc ends the
-#     run with exit code 0.
+#  2. on a machine without an audio output device (forced: ALSA with a device
+#     that does not exist) the music plays silently on a running clock: the
+#     user is told once, and the 19-second opening still leads to the menu.
+#     There, with the system pointer (never captured): moving it onto a
+#     button lights the button, a quick click opens the page, a quick right
+#     click brings the menu back, and the pointer reaches a point outside
+#     the window. The picture fits the window at 1000 x 600 and 1366 x 768
+#     and is pixel-exact at 2x; F11 and Alt+Enter make it full screen and
+#     back. Esc ends the run with exit code 0;
+#  3. with no display (DISPLAY naming no server, or unset) the run reports a
+#     display error and ends with 1 within 2 seconds; a video driver named in
+#     SDL_VIDEODRIVER is taken as asked.
 set -u
 bin_dir=$1
 source_dir=$2
@@ -17,21 +26,36 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Sanitizer builds report leaks of the X and driver libraries at exit; they
+# are not ours.
+export ASAN_OPTIONS=detect_leaks=0
+
+# The page the quick click opens, as the headless backend shows it: compo
+# chosen by a click within one frame, at 10 frames a second, then the
+# pointer parked at (600, 240).
+printf '200 move -50 -25\n202 down left\n202 up left\n205 move 330 25\n' >"$work/click.txt"
+"$bin_dir/velmora2k-capture" --fps 10 --input "$work/click.txt" --frames 240 --save 239 --out "$work" >/dev/null ||
+  { echo "velmora2k-capture failed" >&2; exit 1; }
+mv "$work/frame_000239.png" "$work/page.png"
+
 cat >"$work/xrun.sh" <<'XRUN'
 set -u
 bin_dir=$1
 work=$2
-panel=$3
-export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
-# Sanitizer builds report leaks of the X and driver libraries at exit; they
-# are not ours.
-export ASAN_OPTIONS=detect_leaks=0
+data=$3
+export SDL_VIDEODRIVER=x11
+failures=0
+
+fail() {
+  echo "FAILED: $*" >&2
+  failures=$((failures + 1))
+}
 
 pid=
 win=
 
 launch() {
-  "$bin_dir/velmora2k" &
+  "$bin_dir/velmora2k" 2>"$work/stderr" &
   pid=$!
   win=$(timeout 20 xdotool search --sync --name '^Velmora2K invitation$' | head -n 1)
   if [ -z "$win" ]; then
@@ -59,30 +83,167 @@ finish() {
   [ "$code" -eq 0 ]
 }
 
+geometry() {
+  xwininfo -id "$win" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
+    /Width:/{w=$2} /Height:/{h=$2} END{print w "x" h "+" x "+" y}'
+}
+
+shot() {
+  sleep 0.5
+  xwd -id "$win" -silent >"$work/shot.xwd"
+  convert "$work/shot.xwd" "$work/shot.png"
+}
+
+# differing CROP REFERENCE [REFERENCE_CROP]: pixels of the screenshot's crop
+# that differ from the reference (or its own crop).
+differing() {
+  convert "$work/shot.png" -crop "$1" +repage "$work/a.png"
+  convert "$2" -crop "${3:-$1}" +repage "$work/b.png"
+  compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1
+}
+
+# expect_same WHAT CROP REFERENCE [REFERENCE_CROP]: the window's crop becomes
+# exactly the reference's within a few seconds (a busy machine draws late).
+expect_same() {
+  local what=$1 differ=unknown
+  shift
+  for _ in $(seq 1 8); do
+    shot
+    differ=$(differing "$@")
+    [ "$differ" = 0 ] && break
+  done
+  echo "$what: $differ pixels differ"
+  [ "$differ" = 0 ] || fail "$what"
+}
+
+# fitted W H X Y PW PH: the picture fills PW x PH at (X, Y) in the latest
+# shot: that rectangle's header band, brought back to 640 x 50, is close to
+# the menu panel's, and the bar left of it is black.
+fitted() {
+  local h=$2 x=$3 y=$4 pw=$5 ph=$6 rmse bar=0
+  convert "$work/shot.png" -crop "${pw}x$((ph * 50 / 480))+$x+$y" +repage -resize '640x50!' "$work/a.png"
+  rmse=$(compare -metric RMSE "$work/a.png" "$work/panel_header.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/')
+  [ "$x" -gt 0 ] && bar=$(convert "$work/shot.png" -crop "${x}x${h}+0+0" -format '%[fx:maxima.r+maxima.g+maxima.b]' info:)
+  echo "RMSE $rmse, bar $bar"
+  awk -v r="$rmse" -v b="$bar" 'BEGIN{exit !(r < 0.06 && b == 0)}'
+}
+
+# fits W H: the client area is W x H and the picture fills the largest
+# rectangle of its aspect inside it, centred on black.
+fits() {
+  local w=$1 h=$2 pw ph result
+  if [ $((w * 480)) -le $((h * 640)) ]; then pw=$w; ph=$((w * 480 / 640)); else ph=$h; pw=$((h * 640 / 480)); fi
+  [ "$(geometry | cut -d+ -f1)" = "${w}x${h}" ] || { fail "client area $(geometry), not ${w}x${h}"; return; }
+  for _ in $(seq 1 8); do
+    shot
+    result=$(fitted "$w" "$h" $(((w - pw) / 2)) $(((h - ph) / 2)) "$pw" "$ph") && break
+  done
+  echo "at ${w}x${h}: picture ${pw}x${ph}+$(((w - pw) / 2)), header against the panel's: $result"
+  fitted "$w" "$h" $(((w - pw) / 2)) $(((h - ph) / 2)) "$pw" "$ph" >/dev/null || fail "picture does not fit ${w}x${h}"
+}
+
+# --- Run 1: title, size, Esc at once.
+export SDL_AUDIODRIVER=dummy
 launch || exit 1
-geometry=$(xwininfo -id "$win" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
-echo "window $win, client area $geometry"
-[ "$geometry" = "640x480" ] || { echo "client area is $geometry, not 640x480" >&2; finish; exit 1; }
+echo "window $win, client area $(geometry)"
+[ "$(geometry | cut -d+ -f1)" = "640x480" ] || { echo "client area is not 640x480" >&2; finish; exit 1; }
 sleep 1
 finish || exit 1
 
+# --- Run 2: no audio device, the menu, the pointer, sizes, full screen.
+export SDL_AUDIODRIVER=alsa AUDIODEV=velmora-no-such-device
 launch || exit 1
-# The opening lasts 19 seconds of music (the dummy driver may run a little
-# slow on a busy machine); then the window's header band (rows 0-49) must be
-# exactly the menu panel's. Look every two seconds, for a minute at most.
-convert "$panel" -crop 640x50+0+0 +repage "$work/panel_header.png"
+convert "$data/panel.png" -crop 640x50+0+0 +repage "$work/panel_header.png"
+# The opening lasts 19 seconds of the silent device's clock (a little more on
+# a busy machine); then the header band (rows 0-49) must be exactly the menu
+# panel's. Look every second, for a minute at most.
 sleep 18
 differ=unknown
-for _ in $(seq 1 30); do
-  kill -0 "$pid" 2>/dev/null || { echo "velmora2k ended before the menu" >&2; exit 1; }
-  xwd -id "$win" -silent > "$work/menu.xwd"
-  convert "$work/menu.xwd" -crop 640x50+0+0 +repage "$work/header.png"
-  differ=$(compare -metric AE "$work/header.png" "$work/panel_header.png" null: 2>&1)
+for _ in $(seq 1 60); do
+  kill -0 "$pid" 2>/dev/null || { echo "velmora2k ended before the menu" >&2; cat "$work/stderr" >&2; exit 1; }
+  shot
+  differ=$(differing 640x50+0+0 "$work/panel_header.png" 640x50+0+0)
   [ "$differ" = 0 ] && break
-  sleep 2
+  sleep 0.4
 done
 echo "header pixels differing from the menu panel: $differ"
+[ "$differ" = 0 ] || { fail "no menu"; finish; exit 1; }
+told=$(grep -c '^no audio output device: playing without sound$' "$work/stderr")
+[ "$told" = 1 ] || fail "told about the missing audio device $told times, not once"
+
+# Onto compo: its lit picture shows (left of the pointer).
+xdotool mousemove --window "$win" 270 215
+expect_same "compo lit under the pointer" 20x30+245+202 "$data/on_compo.png" 20x30+0+0
+
+# A quick click opens the page; with the pointer parked at the right, the
+# text panel is exactly the headless backend's.
+xdotool click 1
+sleep 0.3
+xdotool mousemove --window "$win" 600 240
+expect_same "page opened by a quick click" 440x390+20+50 "$work/page.png"
+
+# A quick right click brings the menu back (its left column is the panel's).
+xdotool click 3
+expect_same "menu back after a quick right click" 220x390+0+50 "$data/panel.png"
+
+# The pointer is free: it reaches a point outside the window.
+xdotool mousemove 1900 1100
+sleep 0.3
+where=$(xdotool getmouselocation | awk '{print $1, $2}')
+echo "pointer outside the window: $where"
+[ "$where" = "x:1900 y:1100" ] || fail "the pointer cannot leave the window ($where)"
+
+# Any window size; 2x is exactly the panel enlarged by whole pixels. The
+# window is moved to the corner first, so that all of it is on the screen.
+xdotool windowmove "$win" 0 0
+for size in "1000 600" "1366 768"; do
+  xdotool windowsize "$win" $size
+  fits $size
+done
+xdotool windowsize "$win" 1280 960
+fits 1280 960
+convert "$work/panel_header.png" -filter point -resize 200% "$work/panel_header2.png"
+expect_same "header at 2x enlarged by whole pixels" 1280x100+0+0 "$work/panel_header2.png"
+
+# Full screen and back, by F11 and by Alt+Enter, without a window manager.
+# (Without one, nothing tells the program that the window was moved, so it
+# comes back at its first place.)
+for keys in F11 alt+Return; do
+  xdotool key --window "$win" "$keys"
+  sleep 0.4
+  echo "$keys: $(geometry)"
+  [ "$(geometry)" = "1920x1200+0+0" ] || fail "$keys does not make the window full screen"
+  fits 1920 1200
+  xdotool key --window "$win" "$keys"
+  sleep 0.4
+  echo "$keys again: $(geometry)"
+  [ "$(geometry | cut -d+ -f1)" = "1280x960" ] || fail "$keys again does not bring the window back"
+  xdotool windowmove "$win" 0 0
+done
+
 finish || exit 1
-[ "$differ" = 0 ]
+exit $((failures > 0))
 XRUN
-xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/xrun.sh" "$bin_dir" "$work" "$source_dir/data/panel.png"
+xvfb-run -a -s "-screen 0 1920x1200x24" bash "$work/xrun.sh" "$bin_dir" "$work" "$source_dir/data" || exit 1
+
+# --- Run 3: no display. A display number no server answers, then none.
+export SDL_AUDIODRIVER=dummy
+unset WAYLAND_DISPLAY
+no_display() {  # no_display LABEL: runs velmora2k with the environment given
+  local start end code
+  start=$(date +%s%N)
+  timeout 10 "$bin_dir/velmora2k" 2>"$work/err"
+  code=$?
+  end=$(date +%s%N)
+  local ms=$(((end - start) / 1000000))
+  echo "$1: exit code $code after $ms ms"
+  [ "$code" -eq 1 ] && [ "$ms" -lt 2000 ] && grep -q "display error" "$work/err" ||
+    { echo "FAILED: $1 does not end with a display error and 1 within 2 s" >&2; cat "$work/err" >&2; return 1; }
+}
+DISPLAY=:65000 no_display "DISPLAY=:65000" || exit 1
+(unset DISPLAY; no_display "no DISPLAY") || exit 1
+# A driver named explicitly is respected: the invisible one runs on.
+SDL_VIDEODRIVER=offscreen timeout 2 "$bin_dir/velmora2k" 2>/dev/null
+code=$?
+echo "SDL_VIDEODRIVER=offscreen: exit code $code (124: still running after 2 s)"
+[ "$code" -eq 124 ]
