@@ -80,7 +80,7 @@ constexpr int kButtonCount = 2;
 constexpr uint8_t kButtonDown = 0x80;
 // Where the pointer rests once a finger lifts: clear of the buttons and of
 // the scrolling strips.
-constexpr int32_t kTouchRestX = 0;
+constexpr int32_t kTouchRestX = kMouseMaxX;
 constexpr int32_t kTouchRestY = kMouseStartY;
 
 struct PlayerReport {

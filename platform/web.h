@@ -19,7 +19,7 @@
 //    counts that bring the program's pointer, which starts at (320, 240) and
 //    is clamped like it, onto the user's pointer. A button pressed and let go
 //    between two reads reads as down once. When a finger lifts, the pointer
-//    rests at the left edge after its press has been read, so that a pointer
+//    rests at the right edge after its press has been read, so that a pointer
 //    left in a scrolling strip does not keep the page scrolling.
 //  - audio: the page's player (an AudioWorklet, or a ScriptProcessor where
 //    worklets are missing) plays 44.1 kHz 16-bit stereo PCM that this backend

@@ -13,12 +13,16 @@
 // frames still queued.
 'use strict';
 
+// Render quanta (128 frames) between two reports of the worklet.
+const kQuantaPerReport = 4;
+
 class PcmPlayer {
-  constructor(sourceRate, outputRate, report) {
+  // report is called every reportEvery calls of render while playing.
+  constructor(sourceRate, outputRate, report, reportEvery) {
     // Source frames per output frame; 1 when the context runs at 44.1 kHz.
     this.step = sourceRate / outputRate;
     this.report = report;
-    this.reportEvery = 4;
+    this.reportEvery = reportEvery;
     this.run = 0;
     this.stop();
   }
@@ -99,7 +103,7 @@ if (typeof AudioWorkletProcessor === 'function') {
     constructor(options) {
       super();
       const opts = options.processorOptions;
-      this.player = new PcmPlayer(opts.sourceRate, sampleRate, (r) => this.port.postMessage(r));
+      this.player = new PcmPlayer(opts.sourceRate, sampleRate, (r) => this.port.postMessage(r), kQuantaPerReport);
       this.port.onmessage = (e) => this.player.receive(e.data);
     }
 

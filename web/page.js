@@ -105,7 +105,7 @@
         this.port = node.port;
       } else {
         await loadScript('audio.js');
-        const player = new VelmoraPcmPlayer(kSourceRate, ctx.sampleRate, onReport);
+        const player = new VelmoraPcmPlayer(kSourceRate, ctx.sampleRate, onReport, 1);
         const node = ctx.createScriptProcessor(2048, 0, 2);
         node.onaudioprocess = (e) => {
           const out = e.outputBuffer;
@@ -261,6 +261,8 @@
   }
 
   async function begin() {
+    const state = body.dataset.state;
+    if (state !== 'start' && state !== 'ended') return;
     try {
       await start();
     } catch (e) {

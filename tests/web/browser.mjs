@@ -1,0 +1,269 @@
+// The web build in headless Chromium, driven through the DevTools protocol.
+// Three runs at once, each in its own browser context:
+//  desktop: start click, loading screen, music clock against the audio
+//    context's time, menu (header band exactly the panel's), pointer onto
+//    INFO and a click, the page, Esc, the fade to black, the end screen, and
+//    "play again" starting a new run;
+//  phone: a 390 x 844 portrait touch screen: the canvas fits the width, a tap
+//    starts, a tap on INFO opens the page, the "back" control returns;
+//  bad input: the site without qtn.mp3 shows the desktop's message in the page.
+//
+// usage: node browser.mjs SITE_DIR EXPECT_DIR
+// EXPECT_DIR holds raw RGB crops of the program's pictures (see
+// web_browser.test.sh). Exits non-zero on the first failed check.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+import {serve} from './serve.mjs';
+
+const [siteDir, expectDir] = process.argv.slice(2);
+const kWidth = 640;
+const kHeight = 480;
+// Loading plus the 19-second opening, with room for a busy machine.
+const kMenuTimeout = 90000;
+const kStepTimeout = 20000;
+const kClockTolerance = 50;
+
+// Regions of the picture and the crop that must fill them exactly.
+const kRegions = {
+  loading: {x: 0, y: 0, w: 640, h: 231, file: 'loading_top.rgb'},
+  menu: {x: 0, y: 0, w: 640, h: 50, file: 'panel_header.rgb'},
+  page: {x: 0, y: 60, w: 40, h: 360, file: 'textpanel_margin.rgb'},
+  menuMargin: {x: 0, y: 60, w: 40, h: 360, file: 'panel_margin.rgb'},
+};
+// Where INFO's highlight lies, in picture pixels.
+const kInfo = {x: 262, y: 172};
+
+function check(ok, what) {
+  if (!ok) throw new Error(what);
+  console.log('ok: ' + what);
+}
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Puts the expected crops into the page, as base64 RGB.
+async function loadExpectations(page) {
+  const crops = {};
+  for (const [name, r] of Object.entries(kRegions)) {
+    crops[name] = {...r, rgb: fs.readFileSync(path.join(expectDir, r.file)).toString('base64')};
+  }
+  await page.evaluate((crops) => {
+    window.__regions = {};
+    for (const [name, c] of Object.entries(crops)) {
+      const bytes = Uint8Array.from(atob(c.rgb), (ch) => ch.charCodeAt(0));
+      window.__regions[name] = {...c, rgb: bytes};
+    }
+    // Pixels of the region differing from the expected crop.
+    window.__differing = (name) => {
+      const r = window.__regions[name];
+      const canvas = document.getElementById('canvas');
+      const px = canvas.getContext('2d').getImageData(r.x, r.y, r.w, r.h).data;
+      let n = 0;
+      for (let i = 0, j = 0; i < px.length; i += 4, j += 3) {
+        if (px[i] !== r.rgb[j] || px[i + 1] !== r.rgb[j + 1] || px[i + 2] !== r.rgb[j + 2]) n++;
+      }
+      return n;
+    };
+  }, crops);
+}
+
+async function waitRegion(page, name, timeout) {
+  try {
+    await page.waitForFunction((n) => window.__differing(n) === 0, {polling: 'raf', timeout}, name);
+  } catch (e) {
+    const n = await page.evaluate((n) => window.__differing(n), name);
+    throw new Error(`the canvas never showed the ${name} picture (${n} pixels differ at the end)`);
+  }
+  check(true, `the canvas shows the ${name} picture exactly`);
+}
+
+async function waitState(page, state, timeout = kStepTimeout) {
+  await page.waitForFunction((s) => document.body.dataset.state === s, {timeout}, state).catch(async () => {
+    const now = await page.evaluate(() => document.body.dataset.state);
+    throw new Error(`the page never reached state ${state} (it is ${now})`);
+  });
+}
+
+// The centre of picture pixel (x, y) in page coordinates.
+async function pagePoint(page, x, y) {
+  const r = await page.evaluate(() => {
+    const b = document.getElementById('canvas').getBoundingClientRect();
+    return {left: b.left, top: b.top, width: b.width, height: b.height};
+  });
+  return {x: r.left + (x + 0.5) * r.width / kWidth, y: r.top + (y + 0.5) * r.height / kHeight};
+}
+
+async function elementCentre(page, selector) {
+  return page.$eval(selector, (el) => {
+    const b = el.getBoundingClientRect();
+    return {x: b.left + b.width / 2, y: b.top + b.height / 2};
+  });
+}
+
+async function openPage(browser, url, log, device) {
+  const context = await browser.createBrowserContext();
+  const page = await context.newPage();
+  page.on('console', (m) => log.push(m.text()));
+  page.on('pageerror', (e) => log.push('page error: ' + e.message));
+  if (device) {
+    await page.emulate(device);
+  } else {
+    await page.setViewport({width: 1000, height: 800});
+  }
+  await page.goto(url);
+  await waitState(page, 'start');
+  await loadExpectations(page);
+  return page;
+}
+
+// The music clock follows the audio context's time: over a few seconds the
+// two advance alike (within kClockTolerance ms) and the clock never falls.
+async function checkClock(page) {
+  await page.waitForFunction(() => velmoraStatus().clockMs > 0, {timeout: kStepTimeout});
+  const samples = [];
+  for (let i = 0; i < 16; i++) {
+    samples.push(await page.evaluate(() => velmoraStatus()));
+    await sleep(200);
+  }
+  for (let i = 1; i < samples.length; i++) {
+    if (samples[i].clockMs < samples[i - 1].clockMs) throw new Error('the music clock went backwards');
+  }
+  const first = samples[0];
+  const last = samples[samples.length - 1];
+  const clock = last.clockMs - first.clockMs;
+  const context = (last.contextTime - first.contextTime) * 1000;
+  console.log(`music clock advanced ${clock} ms while the audio context advanced ${context.toFixed(1)} ms`);
+  check(clock > 2000 && Math.abs(clock - context) <= kClockTolerance,
+        'the music clock advances with the audio context and never goes backwards');
+}
+
+// Mean brightness of every animation frame until the page stops running.
+async function watchFade(page) {
+  await page.evaluate(() => {
+    window.__fade = [];
+    const canvas = document.getElementById('canvas');
+    const step = () => {
+      const px = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+      let sum = 0;
+      for (let i = 0; i < px.length; i += 4) sum += px[i] + px[i + 1] + px[i + 2];
+      window.__fade.push(sum / (px.length / 4 * 3));
+      if (document.body.dataset.state === 'running') requestAnimationFrame(step);
+    };
+    requestAnimationFrame(step);
+  });
+}
+
+async function desktop(browser, url) {
+  const log = [];
+  const page = await openPage(browser, url, log);
+  try {
+    await page.click('#start');
+    await waitRegion(page, 'loading', kStepTimeout);
+    await checkClock(page);
+    await waitRegion(page, 'menu', kMenuTimeout);
+
+    const info = await pagePoint(page, kInfo.x, kInfo.y);
+    await page.mouse.move(info.x - 100, info.y + 60);
+    await page.mouse.move(info.x, info.y, {steps: 5});
+    await sleep(300);
+    await page.mouse.click(info.x, info.y);  // down and up within one frame
+    await waitRegion(page, 'page', kStepTimeout);
+
+    await watchFade(page);
+    await page.keyboard.press('Escape');
+    await waitState(page, 'ended');
+    const fade = await page.evaluate(() => window.__fade);
+    const falls = fade.every((v, i) => i === 0 || v <= fade[i - 1] + 0.5);
+    console.log(`fade: ${fade.length} frames, brightness ${fade[0].toFixed(1)} to ${fade[fade.length - 1].toFixed(1)}`);
+    check(fade.length >= 16 && fade[0] > 20 && fade[fade.length - 1] === 0 && falls,
+          'Esc fades the picture to black');
+    check(await page.$eval('#end', (el) => !el.hidden && el.textContent.includes('play again')),
+          'the end screen offers to play again');
+
+    await page.click('#again');
+    await waitRegion(page, 'loading', kStepTimeout);
+    check(true, 'play again starts a new run');
+    await page.keyboard.press('Escape');
+    await waitState(page, 'ended');
+  } catch (e) {
+    await page.screenshot({path: path.join(os.tmpdir(), 'velmora-desktop-failure.png')}).catch(() => {});
+    throw new Error(`desktop: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+  }
+}
+
+async function phone(browser, url) {
+  const log = [];
+  const device = {
+    viewport: {width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true, isLandscape: false},
+    userAgent: 'Mozilla/5.0 (Linux; Android 14; Phone) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Mobile Safari/537.36',
+  };
+  const page = await openPage(browser, url, log, device);
+  try {
+    const start = await elementCentre(page, '#start');
+    await page.touchscreen.tap(start.x, start.y);
+    await waitState(page, 'running');
+    const width = await page.evaluate(() => [document.getElementById('canvas').getBoundingClientRect().width, window.innerWidth]);
+    check(Math.abs(width[0] - width[1]) < 1, `the canvas fits the phone's width (${width[0]} of ${width[1]} px)`);
+    await waitRegion(page, 'menu', kMenuTimeout);
+
+    const info = await pagePoint(page, kInfo.x, kInfo.y);
+    await page.touchscreen.tap(info.x, info.y);
+    await waitRegion(page, 'page', kStepTimeout);
+
+    check(await page.$eval('#back', (el) => !el.hidden), 'a touch screen shows the back control');
+    const back = await elementCentre(page, '#back');
+    await page.touchscreen.tap(back.x, back.y);
+    await waitRegion(page, 'menuMargin', kStepTimeout);
+  } catch (e) {
+    await page.screenshot({path: path.join(os.tmpdir(), 'velmora-phone-failure.png')}).catch(() => {});
+    throw new Error(`phone: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+  }
+}
+
+async function missingMusic(browser, url) {
+  const log = [];
+  const page = await openPage(browser, url, log);
+  try {
+    await page.click('#start');
+    await waitState(page, 'message');
+    const box = await page.evaluate(() => [document.getElementById('box-caption').textContent,
+                                           document.getElementById('box-text').textContent]);
+    check(box[0] === 'VIRORUVOD' && box[1] === 'File not found',
+          `without qtn.mp3 the page shows "${box[0]}" / "${box[1]}"`);
+    check(log.some((line) => line.includes('VIRORUVOD: File not found')), 'the console shows it too');
+    await page.click('#box-ok');
+    await waitState(page, 'ended');
+    check(await page.$eval('#end-code', (el) => el.textContent.includes('-1')), 'the run ends with exit code -1');
+  } catch (e) {
+    throw new Error(`missing qtn.mp3: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+  }
+}
+
+const site = await serve(siteDir);
+const broken = await serve(siteDir, ['qtn.mp3']);
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velmora-chromium-'));
+const browser = await puppeteer.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+  headless: true,
+  userDataDir: profile,
+  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+         '--disable-component-update', '--disable-sync'],
+});
+let failed = false;
+try {
+  const results = await Promise.allSettled([desktop(browser, site.url), phone(browser, site.url),
+                                            missingMusic(browser, broken.url)]);
+  for (const r of results) {
+    if (r.status === 'rejected') {
+      failed = true;
+      console.error('FAILED: ' + r.reason.message);
+    }
+  }
+} finally {
+  await browser.close();
+  site.server.close();
+  broken.server.close();
+  fs.rmSync(profile, {recursive: true, force: true});
+}
+process.exit(failed ? 1 : 0);
