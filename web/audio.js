@@ -8,9 +8,10 @@
 //
 // Messages in: {pcm: ArrayBuffer of Int16 frames}, {play: run} (forget what
 // is queued, count from zero for that run), {stop: true}. Reports out, every
-// few render quanta while playing: {run, played, time, buffered}: source
-// frames consumed, the context time (s) up to which they were consumed,
-// frames still queued.
+// few render quanta while playing: {run, played, time, buffered, started}:
+// source frames consumed, the context time (s) up to which they were
+// consumed, frames still queued, the context time (s) at which the first
+// frame played.
 'use strict';
 
 // Render quanta (128 frames) between two reports of the worklet.
@@ -21,6 +22,7 @@ class PcmPlayer {
   constructor(sourceRate, outputRate, report, reportEvery) {
     // Source frames per output frame; 1 when the context runs at 44.1 kHz.
     this.step = sourceRate / outputRate;
+    this.outputRate = outputRate;
     this.report = report;
     this.reportEvery = reportEvery;
     this.run = 0;
@@ -48,6 +50,7 @@ class PcmPlayer {
     this.played = 0;
     this.playing = false;
     this.quanta = 0;
+    this.started = -1;
     // Linear interpolation between frame a and frame b at this phase.
     this.phase = 1;
     this.a = [0, 0];
@@ -87,13 +90,14 @@ class PcmPlayer {
         right[i] = 0;
         continue;
       }
+      if (this.started < 0) this.started = end - (n - i) / this.outputRate;
       const t = this.phase;
       left[i] = this.a[0] + (this.b[0] - this.a[0]) * t;
       right[i] = this.a[1] + (this.b[1] - this.a[1]) * t;
       this.phase += this.step;
     }
     if (this.playing && ++this.quanta % this.reportEvery === 0) {
-      this.report({run: this.run, played: this.played, time: end, buffered: this.buffered});
+      this.report({run: this.run, played: this.played, time: end, buffered: this.buffered, started: this.started});
     }
   }
 }

@@ -414,13 +414,14 @@
     document.addEventListener(type, (e) => e.preventDefault(), {passive: false});
   }
 
-  // For tests and the curious: the music clock as the program reads it and
-  // the audio context's time.
+  // For tests and the curious: the music clock as the program reads it, the
+  // audio context's time and the context time at which the music started.
   window.velmoraStatus = () => ({
     state: body.dataset.state,
     clockMs: current && current.ready && !current.ended ? current.module._web_music_clock_ms() : 0,
     contextTime: audio.ctx ? audio.ctx.currentTime : 0,
     outputLatency: (audio.ctx && audio.ctx.outputLatency) || 0,
+    musicStarted: audio.reported ? audio.report.started : -1,
   });
 
   if (window.matchMedia && window.matchMedia('(pointer: coarse)').matches) $('back').hidden = false;

@@ -1,7 +1,7 @@
 // The web build in headless Chromium, driven through the DevTools protocol.
 // Three runs at once, each in its own browser context:
 //  desktop: start click, loading screen, music clock against the audio
-//    context's time, menu (header band exactly the panel's), pointer onto
+//    context's time (its rate and the time heard), menu (header band exactly the panel's), pointer onto
 //    INFO and a click, the page, Esc, the fade to black, the end screen, and
 //    "play again" starting a new run;
 //  phone: a 390 x 844 portrait touch screen: the canvas fits the width, a tap
@@ -136,6 +136,12 @@ async function checkClock(page) {
   console.log(`music clock advanced ${clock} ms while the audio context advanced ${context.toFixed(1)} ms`);
   check(clock > 2000 && Math.abs(clock - context) <= kClockTolerance,
         'the music clock advances with the audio context and never goes backwards');
+  // And it is the time heard: the context's time since the first sample
+  // played, less the output latency.
+  const heard = (last.contextTime - last.musicStarted - last.outputLatency) * 1000;
+  console.log(`music clock ${last.clockMs} ms, heard ${heard.toFixed(1)} ms`);
+  check(last.musicStarted >= 0 && Math.abs(last.clockMs - heard) <= kClockTolerance,
+        'the music clock is the time played, less the output latency');
 }
 
 // Mean brightness of every animation frame until the page stops running.
