@@ -1,7 +1,7 @@
 // The web build in headless Chromium, driven through the DevTools protocol.
 // Three runs at once, each in its own browser context:
 //  desktop: start click, loading screen, music clock against the audio
-//    context's time (its rate and the time heard), menu (header band exactly the panel's), pointer onto
+//    context's time (its rate and the time heard), a hidden tab, menu (header band exactly the panel's), pointer onto
 //    INFO and a click, the page, Esc, the fade to black, the end screen, and
 //    "play again" starting a new run;
 //  phone: a 390 x 844 portrait touch screen: the canvas fits the width, a tap
@@ -27,10 +27,10 @@ const kClockTolerance = 50;
 
 // Regions of the picture and the crop that must fill them exactly.
 const kRegions = {
-  loading: {x: 0, y: 0, w: 640, h: 231, file: 'loading_top.rgb'},
-  menu: {x: 0, y: 0, w: 640, h: 50, file: 'panel_header.rgb'},
-  page: {x: 0, y: 60, w: 40, h: 360, file: 'textpanel_margin.rgb'},
-  menuMargin: {x: 0, y: 60, w: 40, h: 360, file: 'panel_margin.rgb'},
+  loading: {x: 0, y: 0, w: 640, h: 231, file: 'loading_top.rgb', label: 'the loading screen'},
+  menu: {x: 0, y: 0, w: 640, h: 50, file: 'panel_header.rgb', label: "the menu's header band"},
+  page: {x: 0, y: 60, w: 40, h: 360, file: 'textpanel_margin.rgb', label: "a page's left margin"},
+  menuMargin: {x: 0, y: 60, w: 40, h: 360, file: 'panel_margin.rgb', label: "the menu's left margin"},
 };
 // Where INFO's highlight lies, in picture pixels.
 const kInfo = {x: 262, y: 172};
@@ -73,9 +73,9 @@ async function waitRegion(page, name, timeout) {
     await page.waitForFunction((n) => window.__differing(n) === 0, {polling: 'raf', timeout}, name);
   } catch (e) {
     const n = await page.evaluate((n) => window.__differing(n), name);
-    throw new Error(`the canvas never showed the ${name} picture (${n} pixels differ at the end)`);
+    throw new Error(`the canvas never showed ${kRegions[name].label} (${n} pixels differ at the end)`);
   }
-  check(true, `the canvas shows the ${name} picture exactly`);
+  check(true, `the canvas shows ${kRegions[name].label} exactly`);
 }
 
 async function waitState(page, state, timeout = kStepTimeout) {
@@ -119,6 +119,11 @@ async function openPage(browser, url, log, device) {
 
 // The music clock follows the audio context's time: over a few seconds the
 // two advance alike (within kClockTolerance ms) and the clock never falls.
+async function clockStatus(page) {
+  const s = await page.evaluate(() => velmoraStatus());
+  return {...s, heard: (s.contextTime - s.musicStarted - s.outputLatency) * 1000};
+}
+
 async function checkClock(page) {
   await page.waitForFunction(() => velmoraStatus().clockMs > 0, {timeout: kStepTimeout});
   const samples = [];
@@ -138,10 +143,26 @@ async function checkClock(page) {
         'the music clock advances with the audio context and never goes backwards');
   // And it is the time heard: the context's time since the first sample
   // played, less the output latency.
-  const heard = (last.contextTime - last.musicStarted - last.outputLatency) * 1000;
-  console.log(`music clock ${last.clockMs} ms, heard ${heard.toFixed(1)} ms`);
-  check(last.musicStarted >= 0 && Math.abs(last.clockMs - heard) <= kClockTolerance,
+  const now = await clockStatus(page);
+  console.log(`music clock ${now.clockMs} ms, heard ${now.heard.toFixed(1)} ms`);
+  check(now.musicStarted >= 0 && Math.abs(now.clockMs - now.heard) <= kClockTolerance,
         'the music clock is the time played, less the output latency');
+}
+
+// Another tab in front hides the page: the picture stops, the music goes on
+// (the clock stays with the time heard, so the player was kept fed).
+async function checkHidden(page) {
+  const other = await page.browserContext().newPage();
+  await other.bringToFront();
+  check(await page.evaluate(() => document.visibilityState) === 'hidden', 'another tab hides the page');
+  const before = await clockStatus(page);
+  await sleep(2500);
+  const after = await clockStatus(page);
+  console.log(`hidden: music clock ${before.clockMs} to ${after.clockMs} ms, heard ${after.heard.toFixed(1)} ms`);
+  check(after.clockMs - before.clockMs > 2000 && Math.abs(after.clockMs - after.heard) <= kClockTolerance,
+        'the music plays on in a hidden tab');
+  await page.bringToFront();
+  await other.close();
 }
 
 // Mean brightness of every animation frame until the page stops running.
@@ -167,6 +188,7 @@ async function desktop(browser, url) {
     await page.click('#start');
     await waitRegion(page, 'loading', kStepTimeout);
     await checkClock(page);
+    await checkHidden(page);
     await waitRegion(page, 'menu', kMenuTimeout);
 
     const info = await pagePoint(page, kInfo.x, kInfo.y);
