@@ -181,6 +181,7 @@
 
   // What the backend (platform/web.cpp) calls.
   function pageFor(run) {
+    let image = null;  // reused from frame to frame
     return {
       open(title) {
         document.title = title;
@@ -188,7 +189,8 @@
       },
       draw(rgba, width, height) {
         if (run.ended) return;
-        const image = new ImageData(new Uint8ClampedArray(rgba), width, height);
+        if (!image || image.width !== width || image.height !== height) image = new ImageData(width, height);
+        image.data.set(rgba);
         canvas.getContext('2d', {alpha: false}).putImageData(image, 0, 0);
       },
       close() {
