@@ -6,7 +6,8 @@
 //    "play again" starting a new run;
 //  phone: a 390 x 844 portrait touch screen: the canvas fits the width, a tap
 //    starts, a tap on INFO opens the page, the "back" control returns;
-//  bad input: the site without qtn.mp3 shows the desktop's message in the page.
+//  bad input: the site without qtn.mp3 shows the desktop's message in the page;
+//  a browser without WebAssembly or Web Audio gets a clear message.
 //
 // usage: node browser.mjs SITE_DIR EXPECT_DIR
 // EXPECT_DIR holds raw RGB crops of the program's pictures (see
@@ -268,6 +269,29 @@ async function missingMusic(browser, url) {
   }
 }
 
+// A browser without WebAssembly, or without Web Audio, is told so in the page.
+async function unsupported(browser, url) {
+  const cases = [
+    ['WebAssembly', () => delete window.WebAssembly],
+    ['Web Audio', () => {
+      delete window.AudioContext;
+      delete window.webkitAudioContext;
+    }],
+  ];
+  for (const [what, remove] of cases) {
+    const context = await browser.createBrowserContext();
+    const page = await context.newPage();
+    await page.evaluateOnNewDocument(remove);
+    await page.goto(url);
+    const shown = await page.evaluate(() => [document.body.dataset.state,
+                                             document.getElementById('unsupported').hidden,
+                                             document.getElementById('unsupported-text').textContent]);
+    check(shown[0] === 'unsupported' && !shown[1] && shown[2].includes(what),
+          `without ${what} the page says "${shown[2]}"`);
+    await context.close();
+  }
+}
+
 const site = await serve(siteDir);
 const broken = await serve(siteDir, ['qtn.mp3']);
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velmora-chromium-'));
@@ -281,7 +305,7 @@ const browser = await puppeteer.launch({
 let failed = false;
 try {
   const results = await Promise.allSettled([desktop(browser, site.url), phone(browser, site.url),
-                                            missingMusic(browser, broken.url)]);
+                                            missingMusic(browser, broken.url), unsupported(browser, site.url)]);
   for (const r of results) {
     if (r.status === 'rejected') {
       failed = true;
