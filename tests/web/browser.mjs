@@ -5,7 +5,8 @@
 //    INFO and a click, the page, Esc, the fade to black, the end screen, and
 //    "play again" starting a new run;
 //  phone: a 390 x 844 portrait touch screen: the canvas fits the width, a tap
-//    starts, a tap on INFO opens the page, the "back" control returns;
+//    starts, a tap on INFO opens the page, a finger held in the bottom strip
+//    scrolls it, a two-finger tap and the "back" control return;
 //  bad input: the site without qtn.mp3 shows the desktop's message in the page;
 //  a browser without WebAssembly or Web Audio gets a clear message.
 //
@@ -240,6 +241,37 @@ async function phone(browser, url) {
     await page.touchscreen.tap(info.x, info.y);
     await waitRegion(page, 'page', kStepTimeout);
 
+    // A finger held in the bottom strip scrolls the page; lifted, it stops.
+    const cdp = await page.createCDPSession();
+    const touch = async (type, points) => cdp.send('Input.dispatchTouchEvent', {type, touchPoints: points});
+    const text = () => page.evaluate(() => {
+      const px = document.getElementById('canvas').getContext('2d').getImageData(40, 55, 430, 375).data;
+      let h = 2166136261;
+      for (let i = 0; i < px.length; i++) h = Math.imul(h ^ px[i], 16777619);
+      return h;
+    });
+    const before = await text();
+    const strip = await pagePoint(page, 320, 460);
+    await touch('touchStart', [{x: strip.x, y: strip.y, id: 1}]);
+    await sleep(250);
+    await touch('touchEnd', []);
+    await sleep(150);
+    const lifted = await text();
+    await sleep(700);
+    check(lifted !== before && (await text()) === lifted,
+          'a finger held in the bottom strip scrolls the page, and the scrolling stops when it lifts');
+
+    // A two-finger tap is the right button: back to the menu.
+    const a = await pagePoint(page, 200, 240);
+    const b = await pagePoint(page, 300, 240);
+    await touch('touchStart', [{x: a.x, y: a.y, id: 1}, {x: b.x, y: b.y, id: 2}]);
+    await sleep(50);
+    await touch('touchEnd', []);
+    await waitRegion(page, 'menuMargin', kStepTimeout);
+    check(true, 'a two-finger tap goes back to the menu');
+
+    await page.touchscreen.tap(info.x, info.y);
+    await waitRegion(page, 'page', kStepTimeout);
     check(await page.$eval('#back', (el) => !el.hidden), 'a touch screen shows the back control');
     const back = await elementCentre(page, '#back');
     await page.touchscreen.tap(back.x, back.y);
