@@ -57,6 +57,7 @@
     if (!r.ok) throw new Error('velmora.wasm: HTTP ' + r.status);
     return r.arrayBuffer();
   });
+  wasmBinary.catch(() => {});  // reported when the start click needs it
 
   // ---- Picture: the canvas fits the window with its aspect kept; pixelated
   // when enlarged (sharp), smooth when shrunk.
@@ -78,6 +79,7 @@
     report: {played: 0, time: 0, buffered: 0},
     reported: false,
 
+    // Called from the click itself: browsers let audio start only there.
     async unlock() {
       if (!this.ctx) {
         try {
@@ -85,9 +87,10 @@
         } catch (e) {
           this.ctx = new AudioCtx();
         }
-        await this.connect();
       }
-      await this.ctx.resume();
+      const resumed = this.ctx.resume();
+      if (!this.port) await this.connect();
+      await resumed;
     },
 
     async connect() {
