@@ -73,7 +73,7 @@ constexpr int kAudioChannels = 2;
 constexpr int kAudioChunkFrames = 1024;
 // PCM handed to the player ahead of what it played: enough to ride over a
 // slow frame or a throttled timer, small enough to stay in step.
-constexpr uint64_t kAudioLeadFrames = kAudioRate * 3 / 10;
+constexpr uint64_t kAudioLeadFrames = kAudioRate / 2;
 constexpr uint64_t kMicrosPerSecond = 1000000;
 constexpr size_t kKeyQueueLimit = 64;
 constexpr int kButtonCount = 2;

@@ -13,7 +13,7 @@
   const kSourceRate = 44100;
   const kDataFiles = ['pak.pak', 'qtn.mp3'];
   // The player asks for more when it holds less than this (frames).
-  const kLowWater = kSourceRate / 5;
+  const kLowWater = kSourceRate * 2 / 5;
   const kPullIntervalMs = 50;
   const kEsc = 27;
 

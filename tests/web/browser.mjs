@@ -253,9 +253,9 @@ async function phone(browser, url) {
     const before = await text();
     const strip = await pagePoint(page, 320, 460);
     await touch('touchStart', [{x: strip.x, y: strip.y, id: 1}]);
-    await sleep(250);
-    await touch('touchEnd', []);
     await sleep(150);
+    await touch('touchEnd', []);
+    await sleep(250);
     const lifted = await text();
     await sleep(700);
     check(lifted !== before && (await text()) === lifted,
