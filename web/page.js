@@ -15,6 +15,8 @@
   // The player asks for more when it holds less than this (frames).
   const kLowWater = kSourceRate * 2 / 5;
   const kPullIntervalMs = 50;
+  // Player reports kept to find the one for the present moment.
+  const kReportHistory = 32;
   const kEsc = 27;
 
   const $ = (id) => document.getElementById(id);
@@ -74,10 +76,12 @@
   // ---- Music: an AudioWorklet, or a ScriptProcessor where worklets are missing.
   const audio = {
     ctx: null,
+    node: null,
     port: null,
     run: 0,
     report: {played: 0, time: 0, buffered: 0},
     reported: false,
+    history: [],
 
     // Called from the click itself: browsers let audio start only there.
     async unlock() {
@@ -105,16 +109,31 @@
         });
         node.port.onmessage = (e) => onReport(e.data);
         node.connect(ctx.destination);
+        this.node = node;
         this.port = node.port;
       } else {
         await loadScript('audio.js');
         const player = new VelmoraPcmPlayer(kSourceRate, ctx.sampleRate, onReport, 1);
         const node = ctx.createScriptProcessor(2048, 0, 2);
+        let last = -1;
+        let left = null;
+        let right = null;
         node.onaudioprocess = (e) => {
           const out = e.outputBuffer;
-          player.render(out.getChannelData(0), out.getChannelData(1), e.playbackTime + out.duration);
+          // After the main thread was held up, the browser calls again and
+          // again for the same moment and plays only one of those blocks:
+          // each gets the same music, taken from the queue once.
+          if (e.playbackTime > last) {
+            last = e.playbackTime;
+            left = new Float32Array(out.length);
+            right = new Float32Array(out.length);
+            player.render(left, right, e.playbackTime + out.duration);
+          }
+          out.copyToChannel(left, 0);
+          out.copyToChannel(right, 1);
         };
         node.connect(ctx.destination);
+        this.node = node;  // held, or some browsers collect it and the music stops
         this.port = {postMessage: (m) => player.receive(m)};
       }
     },
@@ -123,6 +142,8 @@
       if (r.run !== this.run) return;  // from a run that has ended
       this.report = r;
       this.reported = true;
+      this.history.push(r);
+      if (this.history.length > kReportHistory) this.history.shift();
       if (r.buffered < kLowWater) pull();
     },
 
@@ -134,6 +155,7 @@
       this.run += 1;
       this.report = {played: 0, time: 0, buffered: 0};
       this.reported = false;
+      this.history = [];
       this.port.postMessage({play: this.run});
     },
 
@@ -147,13 +169,23 @@
       this.port.postMessage({stop: true});
     },
 
+    // The newest report of blocks already played by now: a ScriptProcessor
+    // renders ahead, and counting its blocks before their time would put
+    // the clock ahead of the music.
     status() {
-      const r = this.report;
+      const now = this.ctx ? this.ctx.currentTime : 0;
+      let r = this.history.length ? this.history[0] : this.report;
+      for (let i = this.history.length - 1; i >= 0; i--) {
+        if (this.history[i].time <= now) {
+          r = this.history[i];
+          break;
+        }
+      }
       return {
         played: r.played,
         time: r.time,
         buffered: r.buffered,
-        now: this.ctx ? this.ctx.currentTime : 0,
+        now,
         latency: (this.ctx && this.ctx.outputLatency) || 0,
         valid: this.reported,
       };
@@ -188,7 +220,6 @@
     return {
       open(title) {
         document.title = title;
-        canvas.hidden = false;
       },
       draw(rgba, width, height) {
         if (run.ended) return;
