@@ -30,10 +30,15 @@ node_modules_dir() {
 
 build_key() {
   # What the built prefix depends on besides the source versions.
-  { emcc --version | head -n1; sha256sum "$0" | cut -d' ' -f1; } | tr '\n' ' '
+  { emcc --version | sed -n 1p; sha256sum "$0" | cut -d' ' -f1; } | tr '\n' ' '
 }
 
-if [ "${1:-}" != --refresh ] && [ -f "$stamp" ] &&
+all_stamped() {
+  local pkg
+  for pkg in "${packages[@]}"; do [ -f "$prefix/stamps/$pkg" ] || return 1; done
+}
+
+if [ "${1:-}" != --refresh ] && [ -f "$stamp" ] && all_stamped &&
    [ "$(head -n1 "$stamp")" = "key: $(build_key)" ]; then
   echo "WebAssembly libraries are up to date in $prefix:"
   tail -n +2 "$stamp"
@@ -109,7 +114,8 @@ fetch_source() {
 }
 
 export PKG_CONFIG_PATH=$prefix/lib/pkgconfig PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
-common_cflags="-O2"
+# The browser build runs on WebAssembly SIMD anyway: let the compiler use it.
+common_cflags="-O3 -msimd128"
 # CMake runs its type-size probes under node; emcmake's own node flag is
 # refused by current node versions, which made every probe fail.
 emulator="$(command -v node);--no-experimental-fetch"
@@ -124,7 +130,8 @@ build_zlib() {
 build_libpng() {
   local src=$1 b=$1/wasm-build
   rm -rf "$b"
-  emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" \
+  emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$common_cflags" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
     -DZLIB_ROOT="$prefix" -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a" \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
@@ -136,7 +143,8 @@ build_libpng() {
 build_libjpeg_turbo() {
   local src=$1 b=$1/wasm-build
   rm -rf "$b"
-  emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" \
+  emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$common_cflags" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR="$prefix/lib" \
     -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
     -DWITH_JPEG8=OFF -DWITH_JAVA=OFF
@@ -164,13 +172,14 @@ build_mpg123() {
 
 [ "${1:-}" = --refresh ] && rm -rf "$prefix"
 mkdir -p "$prefix/stamps"
-compiler=$(emcc --version | head -n1)
+compiler=$(emcc --version | sed -n 1p)
 built=()
 for pkg in "${packages[@]}"; do
   src=$(fetch_source "$pkg")
   version=${src##*/$pkg-}
-  # Each library is rebuilt only when its source version or the compiler changed.
-  if [ "$(cat "$prefix/stamps/$pkg" 2>/dev/null)" != "$version $compiler" ]; then
+  # Each library is rebuilt only when its source version, the compiler or the
+  # compiler flags changed.
+  if [ "$(cat "$prefix/stamps/$pkg" 2>/dev/null)" != "$version $compiler $common_cflags" ]; then
     echo "webdeps: building $pkg $version for WebAssembly"
     case $pkg in
       zlib) build_zlib "$src" ;;
@@ -178,7 +187,7 @@ for pkg in "${packages[@]}"; do
       libjpeg-turbo) build_libjpeg_turbo "$src" ;;
       mpg123) build_mpg123 "$src" ;;
     esac
-    echo "$version $compiler" > "$prefix/stamps/$pkg"
+    echo "$version $compiler $common_cflags" > "$prefix/stamps/$pkg"
   fi
   built+=("$pkg $version")
 done
