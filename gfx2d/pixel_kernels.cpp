@@ -33,6 +33,7 @@ constexpr PixelKernels kPlain = {"plain", blend_plain, fade_plain, add_plain};
 const PixelKernels* fastest() {
   if (const PixelKernels* k = pixel_kernels_avx2()) return k;
   if (const PixelKernels* k = pixel_kernels_sse2()) return k;
+  if (const PixelKernels* k = pixel_kernels_simd128()) return k;
   return &kPlain;
 }
 
@@ -47,6 +48,7 @@ const PixelKernels* pixel_kernels(PixelPath path) {
     case PixelPath::Plain: return &kPlain;
     case PixelPath::Sse2: return pixel_kernels_sse2();
     case PixelPath::Avx2: return pixel_kernels_avx2();
+    case PixelPath::Simd128: return pixel_kernels_simd128();
   }
   return nullptr;
 }

@@ -1,11 +1,12 @@
 // pixel_kernels: the inner loops of the blend, fade and saturating add, in
 // every form this build and processor can run, and the choice among them.
 //
-// Three paths give the same bytes for every input: plain (one byte at a time,
+// Four paths give the same bytes for every input: plain (one byte at a time,
 // the formulas written out; the reference the others are tested against),
-// SSE2 (baseline on x86-64) and AVX2 (compiled for that target only inside its
+// SSE2 (baseline on x86-64), AVX2 (compiled for that target only inside its
 // functions and chosen at run time when the processor has it, so the program
-// stays portable). The first use picks the fastest available path; tests and
+// stays portable) and WebAssembly SIMD (the browser build, which is compiled
+// with it). The first use picks the fastest available path; tests and
 // benchmarks may select another. Kernels work on raw bytes, never allocate,
 // and leave every byte past their run untouched.
 #pragma once
@@ -25,8 +26,8 @@ struct PixelKernels {
   void (*add)(const uint8_t* src, uint8_t* dst, size_t pixels);
 };
 
-enum class PixelPath { Plain, Sse2, Avx2 };
-constexpr int kPixelPaths = 3;
+enum class PixelPath { Plain, Sse2, Avx2, Simd128 };
+constexpr int kPixelPaths = 4;
 
 // The kernels of one path, or nullptr when this build or processor cannot run it.
 const PixelKernels* pixel_kernels(PixelPath path);
@@ -40,3 +41,4 @@ bool pixel_kernels_select(PixelPath path);
 // kernels and answers nullptr where it is not built or cannot run.
 const PixelKernels* pixel_kernels_sse2();
 const PixelKernels* pixel_kernels_avx2();
+const PixelKernels* pixel_kernels_simd128();

@@ -1,0 +1,62 @@
+# The WebAssembly build, with emscripten's toolchain (the web preset).
+#
+# Builds the core library without the desktop backend and mains, against the
+# WebAssembly static libraries made by scripts/webdeps.sh, plus the capture
+# tool and paktool as node programs that read and write the real file system.
+# paktool packs pak.pak into the site folder; cmake/webapp.cmake (the browser
+# program and its page) is included last when it exists.
+#
+# Variables for cmake/webapp.cmake:
+#   velmora_core           the core library target (links the libraries below)
+#   VELMORA_WEB_DEPS       the prefix of the WebAssembly libraries
+#   VELMORA_WEB_SITE_DIR   the folder served to browsers (pak.pak, qtn.mp3 go here)
+#   VELMORA_BIN_DIR        where the node programs are built
+
+set(VELMORA_WEB_DEPS ${CMAKE_SOURCE_DIR}/build/webdeps/prefix CACHE PATH
+    "Prefix of the WebAssembly builds of zlib, libpng, libjpeg-turbo and libmpg123")
+set(VELMORA_WEB_SITE_DIR ${CMAKE_SOURCE_DIR}/build/web CACHE PATH
+    "Folder of the web site: page, program and data")
+
+set(web_libraries libpng16.a libjpeg.a libmpg123.a libz.a)
+foreach(lib ${web_libraries})
+  if(NOT EXISTS ${VELMORA_WEB_DEPS}/lib/${lib})
+    message(FATAL_ERROR "${VELMORA_WEB_DEPS}/lib/${lib} is missing: run scripts/webdeps.sh first")
+  endif()
+endforeach()
+list(TRANSFORM web_libraries PREPEND ${VELMORA_WEB_DEPS}/lib/)
+
+# WebAssembly SIMD for the pixel kernels (and wherever the compiler finds
+# whole-vector integer work); exceptions as the desktop build has them.
+add_compile_options(-msimd128 -fexceptions)
+add_link_options(-fexceptions -sALLOW_MEMORY_GROWTH=1)
+
+# The desktop backend and the mains are not part of the core here; the
+# platform variants named *_web replace their desktop twins.
+list(FILTER VELMORA_SOURCES EXCLUDE REGEX "/(app/main[^/]*|platform/sdl|platform/web[^/]*)\\.cpp$")
+foreach(variant IN LISTS VELMORA_SOURCES)
+  if(variant MATCHES "/platform/([^/]*)_web\\.cpp$")
+    list(REMOVE_ITEM VELMORA_SOURCES ${CMAKE_SOURCE_DIR}/platform/${CMAKE_MATCH_1}.cpp)
+  endif()
+endforeach()
+
+add_library(velmora_core STATIC ${VELMORA_SOURCES})
+target_include_directories(velmora_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(velmora_core SYSTEM PUBLIC ${VELMORA_WEB_DEPS}/include)
+target_link_libraries(velmora_core PUBLIC ${web_libraries})
+
+set(VELMORA_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${VELMORA_BIN_DIR})
+
+# Node programs: the real file system, the exit code as the process's own.
+foreach(tool velmora2k_capture paktool)
+  string(REPLACE "_" "-" exe ${tool})
+  add_executable(${exe} ${CMAKE_SOURCE_DIR}/tools/${tool}.cpp)
+  target_link_libraries(${exe} PRIVATE velmora_core)
+  target_link_options(${exe} PRIVATE -sNODERAWFS=1 -sENVIRONMENT=node -sEXIT_RUNTIME=1)
+endforeach()
+
+velmora_pack_data(${VELMORA_WEB_SITE_DIR})
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/webapp.cmake)
+  include(${CMAKE_SOURCE_DIR}/cmake/webapp.cmake)
+endif()

@@ -1,0 +1,369 @@
+// web: see web.h.
+#include "platform/web.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/display.h"
+#include "platform/input.h"
+#include "platform/soundclock.h"
+
+// The page's side of the backend. Module.page is the object web/page.js
+// passes to the module it creates.
+
+EM_JS(void, web_page_open, (const char* title, int width, int height), {
+  Module.page.open(UTF8ToString(title), width, height);
+});
+
+// Waits for the next animation frame and puts the frame there. HEAPU8 is
+// looked up after the wait, when it is current even if memory grew meanwhile.
+EM_ASYNC_JS(void, web_page_frame, (const uint8_t* rgba, int width, int height), {
+  await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+  Module.page.draw(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+});
+
+EM_JS(void, web_page_close, (), { Module.page.close(); });
+
+EM_ASYNC_JS(void, web_page_message, (const char* caption, const char* text), {
+  await Module.page.messageBox(UTF8ToString(caption), UTF8ToString(text));
+});
+
+EM_JS(void, web_page_ended, (int code), { Module.page.ended(code); });
+
+EM_JS(int, web_player_open, (), { return Module.page.audioOpen() ? 1 : 0; });
+
+EM_JS(void, web_player_play, (), { Module.page.audioPlay(); });
+
+// The samples are copied: the player keeps them after this returns.
+EM_JS(void, web_player_push, (const int16_t* frames, int count), {
+  Module.page.audioPush(HEAP16.slice(frames >> 1, (frames >> 1) + count * 2));
+});
+
+EM_JS(void, web_player_close, (), { Module.page.audioClose(); });
+
+// Fills out[0..5]: source frames consumed, the context time (s) up to which
+// they were consumed, frames the player still held then, the context's time
+// now (s), its output latency (s), 1 when the player has reported at all.
+EM_JS(void, web_player_report, (double* out), {
+  var r = Module.page.audioReport();
+  var i = out >> 3;
+  HEAPF64[i] = r.played;
+  HEAPF64[i + 1] = r.time;
+  HEAPF64[i + 2] = r.buffered;
+  HEAPF64[i + 3] = r.now;
+  HEAPF64[i + 4] = r.latency;
+  HEAPF64[i + 5] = r.valid ? 1 : 0;
+});
+
+namespace platform {
+
+namespace {
+
+constexpr const char* kCanvas = "#canvas";
+constexpr int kAudioRate = 44100;
+constexpr int kAudioChannels = 2;
+constexpr int kAudioChunkFrames = 1024;
+// PCM handed to the player ahead of what it played: enough to ride over a
+// slow frame or a throttled timer, small enough to stay in step.
+constexpr uint64_t kAudioLeadFrames = kAudioRate / 2;
+constexpr uint64_t kMicrosPerSecond = 1000000;
+constexpr size_t kKeyQueueLimit = 64;
+constexpr int kButtonCount = 2;
+constexpr uint8_t kButtonDown = 0x80;
+// Where the pointer rests once a finger lifts: clear of the buttons and of
+// the scrolling strips.
+constexpr int32_t kTouchRestX = kMouseMaxX;
+constexpr int32_t kTouchRestY = kMouseStartY;
+
+struct PlayerReport {
+  double played = 0;
+  double time = 0;
+  double buffered = 0;
+  double now = 0;
+  double latency = 0;
+  bool valid = false;
+};
+
+PlayerReport player_report() {
+  std::array<double, 6> v{};
+  web_player_report(v.data());
+  PlayerReport r;
+  r.played = v[0];
+  r.time = v[1];
+  r.buffered = v[2];
+  r.now = v[3];
+  r.latency = v[4];
+  r.valid = v[5] != 0;
+  return r;
+}
+
+// A count or time from the page as a whole non-negative number.
+uint64_t whole(double v) {
+  return std::isfinite(v) && v > 0 ? static_cast<uint64_t>(v) : 0;
+}
+
+int32_t clamp_x(int64_t x) {
+  return static_cast<int32_t>(std::clamp<int64_t>(x, 0, kMouseMaxX));
+}
+
+int32_t clamp_y(int64_t y) {
+  return static_cast<int32_t>(std::clamp<int64_t>(y, 0, kMouseMaxY));
+}
+
+class WebBackend;
+WebBackend* active = nullptr;
+
+class WebBackend : public Backend {
+ public:
+  WebBackend() { active = this; }
+  ~WebBackend() override {
+    audio_close();
+    if (active == this) active = nullptr;
+  }
+
+  void window_open(const char* title, int width, int height) override {
+    if (open_) throw ptc::DynamicError("window open: already open");
+    if (width <= 0 || height <= 0) throw ptc::DynamicError("window open: bad size");
+    if (emscripten_set_canvas_element_size(kCanvas, width, height) != EMSCRIPTEN_RESULT_SUCCESS) {
+      throw ptc::DynamicError("window open: the page has no canvas");
+    }
+    web_page_open(title, width, height);
+    rgba_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0u);
+    width_ = width;
+    height_ = height;
+    open_ = true;
+  }
+
+  void window_present(const uint32_t* pixels, int width, int height) override {
+    if (!open_) throw ptc::DynamicError("present: no window");
+    if (width != width_ || height != height_) throw ptc::DynamicError("present: size differs from the window");
+    // 0x00RRGGBB words to the canvas's R, G, B, A bytes, fully opaque.
+    for (size_t i = 0; i < rgba_.size(); ++i) {
+      const uint32_t p = pixels[i];
+      rgba_[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+    }
+    pull_audio();
+    web_page_frame(reinterpret_cast<const uint8_t*>(rgba_.data()), width_, height_);
+  }
+
+  void window_close() override {
+    if (!open_) return;
+    open_ = false;
+    mouse_open_ = false;
+    web_page_close();
+  }
+
+  void* window_handle() override { return open_ ? const_cast<char*>(kCanvas) : nullptr; }
+
+  bool key_waiting() override { return !keys_.empty(); }
+
+  int key_read() override {
+    if (keys_.empty()) return 0;
+    const int code = keys_.front();
+    keys_.pop_front();
+    return code;
+  }
+
+  int32_t mouse_open() override {
+    if (!open_) return kMouseGenericError;
+    mouse_open_ = true;
+    shown_x_ = kMouseStartX;
+    shown_y_ = kMouseStartY;
+    if (!have_pointer_) {
+      pointer_x_ = kMouseStartX;
+      pointer_y_ = kMouseStartY;
+    }
+    return kMouseOk;
+  }
+
+  int32_t mouse_acquire() override { return mouse_open_ ? kMouseOk : kMouseNotAcquired; }
+
+  int32_t mouse_read(MouseSample& sample) override {
+    if (!mouse_open_) return kMouseNotAcquired;
+    sample = MouseSample{pointer_x_ - shown_x_, pointer_y_ - shown_y_, 0, {0, 0, 0, 0}};
+    shown_x_ = pointer_x_;
+    shown_y_ = pointer_y_;
+    for (int b = 0; b < kButtonCount; ++b) {
+      if (down_[b] || pressed_[b]) sample.buttons[b] = kButtonDown;
+      pressed_[b] = false;
+    }
+    if (rest_after_read_) {
+      rest_after_read_ = false;
+      rest_pointer();
+    }
+    return kMouseOk;
+  }
+
+  void mouse_close() override { mouse_open_ = false; }
+
+  bool audio_open(AudioSource* source) override {
+    if (source_ || !source) return false;
+    if (!web_player_open()) return false;
+    source_ = source;
+    playing_ = false;
+    handed_ = 0;
+    clock_ms_ = 0;
+    return true;
+  }
+
+  // The player starts counting from here; the first PCM goes out at once.
+  void audio_play() override {
+    if (!source_ || playing_) return;
+    playing_ = true;
+    handed_ = 0;
+    clock_ms_ = 0;
+    web_player_play();
+    pull_audio();
+  }
+
+  uint32_t audio_clock_ms() override {
+    if (!source_ || !playing_) return 0;
+    const PlayerReport r = player_report();
+    SoundClockSample s;
+    s.valid = r.valid;
+    s.frames_before = whole(r.played);
+    s.frames = whole(r.buffered);
+    s.counter = whole(r.time * kMicrosPerSecond);
+    uint64_t frames = sound_clock_frames(s, whole(r.now * kMicrosPerSecond), kMicrosPerSecond, kAudioRate);
+    const uint64_t latency = whole(r.latency * kAudioRate);
+    frames = frames > latency ? frames - latency : 0;
+    const uint64_t ms = std::min<uint64_t>(frames * 1000 / kAudioRate, UINT32_MAX);
+    clock_ms_ = std::max(clock_ms_, static_cast<uint32_t>(ms));
+    return clock_ms_;
+  }
+
+  void audio_close() override {
+    if (!source_) return;
+    web_player_close();
+    source_ = nullptr;
+    playing_ = false;
+  }
+
+  void message_box(const char* caption, const char* text) override { web_page_message(caption, text); }
+
+  void on_exit(int code) override {
+    audio_close();
+    web_page_ended(code);
+  }
+
+  // Input from the page.
+  void key(int code) {
+    if (keys_.size() < kKeyQueueLimit) keys_.push_back(code);
+  }
+
+  void pointer_at(int x, int y) {
+    have_pointer_ = true;
+    rest_after_read_ = false;
+    pointer_x_ = clamp_x(x);
+    pointer_y_ = clamp_y(y);
+  }
+
+  void pointer_by(int dx, int dy) {
+    have_pointer_ = true;
+    pointer_x_ = clamp_x(static_cast<int64_t>(pointer_x_) + dx);
+    pointer_y_ = clamp_y(static_cast<int64_t>(pointer_y_) + dy);
+  }
+
+  void button(int b, bool down) {
+    if (b < 0 || b >= kButtonCount) return;
+    down_[b] = down;
+    if (down) pressed_[b] = true;
+  }
+
+  // A tap's press must be read where the finger was; the pointer rests only
+  // after that read.
+  void touch_lift() {
+    if (pressed_[0] || pressed_[1]) {
+      rest_after_read_ = true;
+    } else {
+      rest_pointer();
+    }
+  }
+
+  // Tops the player up to kAudioLeadFrames ahead of what it has played.
+  void pull_audio() {
+    if (!source_ || !playing_) return;
+    const uint64_t played = whole(player_report().played);
+    while (handed_ < played + kAudioLeadFrames) {
+      source_->fill(chunk_.data(), kAudioChunkFrames);
+      web_player_push(chunk_.data(), kAudioChunkFrames);
+      handed_ += kAudioChunkFrames;
+    }
+  }
+
+ private:
+  void rest_pointer() {
+    pointer_x_ = kTouchRestX;
+    pointer_y_ = kTouchRestY;
+  }
+
+  bool open_ = false;
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<uint32_t> rgba_;
+  std::deque<int> keys_;
+
+  bool mouse_open_ = false;
+  bool have_pointer_ = false;
+  int32_t pointer_x_ = kMouseStartX;  // the user's pointer, clamped like the program's
+  int32_t pointer_y_ = kMouseStartY;
+  int32_t shown_x_ = kMouseStartX;    // where the reads so far have put the program's pointer
+  int32_t shown_y_ = kMouseStartY;
+  bool down_[kButtonCount] = {false, false};
+  bool pressed_[kButtonCount] = {false, false};
+  bool rest_after_read_ = false;
+
+  AudioSource* source_ = nullptr;
+  bool playing_ = false;
+  uint64_t handed_ = 0;
+  uint32_t clock_ms_ = 0;
+  std::array<int16_t, kAudioChunkFrames * kAudioChannels> chunk_{};
+};
+
+}  // namespace
+
+Backend* web_backend_create() {
+  return new WebBackend();
+}
+
+}  // namespace platform
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void web_key(int code) {
+  if (platform::active) platform::active->key(code);
+}
+
+EMSCRIPTEN_KEEPALIVE void web_pointer_at(int x, int y) {
+  if (platform::active) platform::active->pointer_at(x, y);
+}
+
+EMSCRIPTEN_KEEPALIVE void web_pointer_by(int dx, int dy) {
+  if (platform::active) platform::active->pointer_by(dx, dy);
+}
+
+EMSCRIPTEN_KEEPALIVE void web_button(int button, int down) {
+  if (platform::active) platform::active->button(button, down != 0);
+}
+
+EMSCRIPTEN_KEEPALIVE void web_touch_lift() {
+  if (platform::active) platform::active->touch_lift();
+}
+
+EMSCRIPTEN_KEEPALIVE void web_audio_pull() {
+  if (platform::active) platform::active->pull_audio();
+}
+
+EMSCRIPTEN_KEEPALIVE unsigned web_music_clock_ms() {
+  return platform::active ? platform::active->audio_clock_ms() : 0;
+}
+
+}

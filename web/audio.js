@@ -1,0 +1,125 @@
+// The music player: plays the 44.1 kHz 16-bit stereo PCM the module hands it
+// and reports what it has played, so the module's clock counts samples that
+// were really played.
+//
+// Loaded two ways: as an AudioWorklet module (registers "velmora-player"),
+// and, where worklets are missing, as a plain script that exposes the same
+// PcmPlayer for a ScriptProcessor on the main thread.
+//
+// Messages in: {pcm: ArrayBuffer of Int16 frames}, {play: run} (forget what
+// is queued, count from zero for that run), {stop: true}. Reports out, every
+// few render quanta while playing: {run, played, time, buffered, started}:
+// source frames consumed, the context time (s) up to which they were
+// consumed, frames still queued, the context time (s) at which the first
+// frame played.
+'use strict';
+
+// Render quanta (128 frames) between two reports of the worklet.
+const kQuantaPerReport = 4;
+
+class PcmPlayer {
+  // report is called every reportEvery calls of render while playing.
+  constructor(sourceRate, outputRate, report, reportEvery) {
+    // Source frames per output frame; 1 when the context runs at 44.1 kHz.
+    this.step = sourceRate / outputRate;
+    this.outputRate = outputRate;
+    this.report = report;
+    this.reportEvery = reportEvery;
+    this.run = 0;
+    this.stop();
+  }
+
+  receive(message) {
+    if (message.pcm) {
+      const frames = new Int16Array(message.pcm);
+      this.queue.push(frames);
+      this.buffered += frames.length >> 1;
+    } else if (message.play) {
+      this.stop();
+      this.run = message.play;
+      this.playing = true;
+    } else if (message.stop) {
+      this.stop();
+    }
+  }
+
+  stop() {
+    this.queue = [];
+    this.head = 0;  // next frame of queue[0]
+    this.buffered = 0;
+    this.played = 0;
+    this.playing = false;
+    this.quanta = 0;
+    this.started = -1;
+    // Linear interpolation between frame a and frame b at this phase.
+    this.phase = 1;
+    this.a = [0, 0];
+    this.b = [0, 0];
+  }
+
+  // Takes the next queued frame into b; false when none is queued.
+  advance() {
+    if (this.buffered === 0) return false;
+    const chunk = this.queue[0];
+    this.a = this.b;
+    this.b = [chunk[this.head * 2] / 32768, chunk[this.head * 2 + 1] / 32768];
+    this.head += 1;
+    if (this.head * 2 >= chunk.length) {
+      this.queue.shift();
+      this.head = 0;
+    }
+    this.buffered -= 1;
+    this.played += 1;
+    return true;
+  }
+
+  // Fills left and right; `end` is the context time at the end of this block.
+  render(left, right, end) {
+    const n = left.length;
+    for (let i = 0; i < n; i++) {
+      let starved = false;
+      while (this.playing && this.phase >= 1) {
+        if (!this.advance()) {
+          starved = true;
+          break;
+        }
+        this.phase -= 1;
+      }
+      if (!this.playing || starved) {
+        left[i] = 0;
+        right[i] = 0;
+        continue;
+      }
+      if (this.started < 0) this.started = end - (n - i) / this.outputRate;
+      const t = this.phase;
+      left[i] = this.a[0] + (this.b[0] - this.a[0]) * t;
+      right[i] = this.a[1] + (this.b[1] - this.a[1]) * t;
+      this.phase += this.step;
+    }
+    if (this.playing && ++this.quanta % this.reportEvery === 0) {
+      this.report({run: this.run, played: this.played, time: end, buffered: this.buffered, started: this.started});
+    }
+  }
+}
+
+if (typeof AudioWorkletProcessor === 'function') {
+  class PlayerProcessor extends AudioWorkletProcessor {
+    constructor(options) {
+      super();
+      const opts = options.processorOptions;
+      this.player = new PcmPlayer(opts.sourceRate, sampleRate, (r) => this.port.postMessage(r), kQuantaPerReport);
+      this.port.onmessage = (e) => this.player.receive(e.data);
+    }
+
+    process(inputs, outputs) {
+      const out = outputs[0];
+      const left = out[0];
+      const right = out.length > 1 ? out[1] : new Float32Array(left.length);
+      this.player.render(left, right, (currentFrame + left.length) / sampleRate);
+      return true;
+    }
+  }
+  registerProcessor('velmora-player', PlayerProcessor);
+} else {
+  globalThis.VelmoraPcmPlayer = PcmPlayer;
+}
