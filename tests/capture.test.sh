@@ -8,19 +8,7 @@ capture="$bin_dir/velmora2k-capture"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export ASAN_OPTIONS=detect_leaks=0
-failures=0
-passes=0
-
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $name" >&2
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # --frames stops the run: exit 0, "stopped" line, the chosen frames as PNG.
 out=$("$capture" --frames 30 --save 0,3-5,29 --out "$work/shots")
@@ -114,5 +102,4 @@ if command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null; then
   check "video lasts 3 seconds" awk -v d="$duration" 'BEGIN { exit !(d > 2.8 && d < 3.3) }'
 fi
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_done

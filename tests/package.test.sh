@@ -15,19 +15,7 @@ build_dir=$(dirname "$bin_dir")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export ASAN_OPTIONS=detect_leaks=0
-failures=0
-passes=0
-
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $name" >&2
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/checks.sh"
 
 for tool in cpack dpkg-deb dpkg-shlibdeps; do
   command -v "$tool" >/dev/null || { echo "package test needs $tool (scripts/deps.sh test installs it)" >&2; exit 1; }
@@ -76,5 +64,4 @@ check "unpacked capture runs" [ "$(tail -n 1 <<<"$out")" = "stopped: after 230 f
 "$bin_dir/velmora2k-capture" --fps 10 --frames 230 --save 229 --out "$work/built" >/dev/null
 check "unpacked frame equals the build tree's" cmp -s "$work/unpacked/frame_000229.png" "$work/built/frame_000229.png"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_done

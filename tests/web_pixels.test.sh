@@ -22,19 +22,7 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export ASAN_OPTIONS=detect_leaks=0
-failures=0
-passes=0
-
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $name" >&2
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # The menu is in full view from frame 191 at 10 frames a second and the
 # pointer starts at (320, 240); the session starts a little after.
@@ -83,5 +71,4 @@ PY
 check "every frame byte-identical" [ "$?" -eq 0 ]
 check "same archive packed under node" cmp -s "$bin_dir/pak.pak" "$site/pak.pak"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_done
