@@ -26,9 +26,11 @@ endforeach()
 list(TRANSFORM web_libraries PREPEND ${VELMORA_WEB_DEPS}/lib/)
 
 # WebAssembly SIMD for the pixel kernels (and wherever the compiler finds
-# whole-vector integer work); exceptions as the desktop build has them.
-add_compile_options(-msimd128 -fexceptions)
-add_link_options(-fexceptions -sALLOW_MEMORY_GROWTH=1)
+# whole-vector integer work); bulk memory, so that copies of whole frames are
+# single memory.copy instructions rather than calls out to JavaScript;
+# exceptions as the desktop build has them.
+add_compile_options(-msimd128 -mbulk-memory -fexceptions)
+add_link_options(-mbulk-memory -fexceptions -sALLOW_MEMORY_GROWTH=1)
 
 # The desktop backend and the mains are not part of the core here; the
 # platform variants named *_web replace their desktop twins.
