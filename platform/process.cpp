@@ -10,6 +10,16 @@
 
 #include "platform/backend.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+
+// Under node, emscripten's isatty answers yes for every standard stream, even
+// a pipe; node itself knows.
+EM_JS(int, node_stderr_is_tty, (), {
+  return (typeof process !== 'undefined' && process.stderr && process.stderr.isTTY) ? 1 : 0;
+});
+#endif
+
 namespace platform {
 
 namespace {
@@ -40,6 +50,14 @@ bool chdir_to_executable() {
   const std::string installed = dir + "/" + kInstalledDataDir;
   if (!holds_data(dir) && holds_data(installed)) return chdir(installed.c_str()) == 0;
   return chdir(dir.c_str()) == 0;
+}
+
+bool stderr_is_terminal() {
+#ifdef __EMSCRIPTEN__
+  return node_stderr_is_tty() != 0;
+#else
+  return isatty(STDERR_FILENO) == 1;
+#endif
 }
 
 }  // namespace platform

@@ -23,6 +23,10 @@ constexpr int kExitStartFailed = -1;
 // Returns false when the executable's folder cannot be found or entered.
 bool chdir_to_executable();
 
+// True when standard error is a terminal (where progress lines that rewrite
+// themselves make sense).
+bool stderr_is_terminal();
+
 // The data folder of an installed tree, relative to the executable's folder.
 inline constexpr const char* kInstalledDataDir = "../share/velmora2k";
 

@@ -45,7 +45,7 @@ at() { echo "$((menu + $1)) $2"; }
 run_capture() {  # run_capture OUT_DIR COMMAND...
   local out=$1
   shift
-  "$@" --fps 10 --input "$work/session.txt" --save all --out "$out" | tail -n 1
+  "$@" --fps 10 --input "$work/session.txt" --save all --out "$out" 2>"$out.err" | tail -n 1
 }
 
 native_line=$(run_capture "$work/native" "$bin_dir/velmora2k-capture" --data "$bin_dir")
@@ -54,6 +54,7 @@ echo "native: $native_line"
 echo "web:    $web_line"
 check "the native run ends by Esc" [ "${native_line% after *}" = "ended: exit code 0" ]
 check "same closing line" [ "$native_line" = "$web_line" ]
+check "same messages on stderr (no progress on a pipe)" cmp -s "$work/native.err" "$work/web.err"
 check "same frames saved" diff <(cd "$work/native" && ls) <(cd "$work/web" && ls)
 
 # Frames compared by their pixels (the PNG encoders' zlib builds may differ).

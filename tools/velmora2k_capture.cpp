@@ -312,7 +312,7 @@ int main(int argc, char** argv) {
   }
   static FILE* video = nullptr;
   static std::optional<Progress> progress;
-  if (isatty(STDERR_FILENO)) progress.emplace(o.config.fps, o.config.max_frames);
+  if (platform::stderr_is_terminal()) progress.emplace(o.config.fps, o.config.max_frames);
   if (!o.video_file.empty()) video = video_open(o.video_file, o.config.fps);
 
   auto* backend = new platform::HeadlessBackend(o.config);
