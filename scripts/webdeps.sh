@@ -91,7 +91,8 @@ candidates() {
 
 # Unpacks the newest version of a source package that can be fetched into
 # $root/src and prints its folder. A listed version whose files the archive
-# no longer serves is skipped for the one before it.
+# no longer serves is skipped for the next one listed (the same version in
+# another suite, or the one before it).
 fetch_source() {
   local pkg=$1 v suite dir
   mkdir -p "$root/src"
@@ -107,7 +108,7 @@ fetch_source() {
       echo "$dir"
       return 0
     fi
-    echo "webdeps: $pkg $v ($suite) could not be fetched, trying the version before it" >&2
+    echo "webdeps: $pkg $v ($suite) could not be fetched, trying the next one listed" >&2
   done < <(candidates "$pkg")
   echo "webdeps: no version of $pkg could be fetched" >&2
   return 1
