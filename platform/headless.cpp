@@ -14,8 +14,6 @@ namespace platform {
 
 namespace {
 
-constexpr uint8_t kButtonDown = 0x80;
-
 // Motion accumulated between reads saturates instead of wrapping.
 int32_t add_counts(int32_t a, int32_t b) {
   const int64_t sum = static_cast<int64_t>(a) + b;
@@ -136,11 +134,8 @@ void HeadlessBackend::deliver_due_events() {
         pending_.dy = add_counts(pending_.dy, ev.dy);
         break;
       case ScriptEvent::Kind::Down:
-        buttons_[ev.button] = kButtonDown;
-        pressed_[ev.button] = kButtonDown;
-        break;
       case ScriptEvent::Kind::Up:
-        buttons_[ev.button] = 0;
+        buttons_.set(ev.button, ev.kind == ScriptEvent::Kind::Down);
         break;
     }
   }
@@ -183,10 +178,7 @@ int32_t HeadlessBackend::mouse_read(MouseSample& sample) {
     return code;
   }
   sample = pending_;
-  for (int i = 0; i < 2; ++i) {
-    sample.buttons[i] = buttons_[i] | pressed_[i];
-    pressed_[i] = 0;
-  }
+  buttons_.read_into(sample);
   pending_ = MouseSample{0, 0, 0, {0, 0, 0, 0}};
   return kMouseOk;
 }

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/pointer.h"
 
 namespace platform {
 
@@ -136,8 +137,7 @@ class HeadlessBackend : public Backend {
   std::vector<int> keys_;
   size_t key_head_ = 0;
   MouseSample pending_{0, 0, 0, {0, 0, 0, 0}};
-  uint8_t buttons_[2] = {0, 0};
-  uint8_t pressed_[2] = {0, 0};  // pressed since the last good read
+  ButtonLatch buttons_;  // presses since the last good read
   std::vector<std::string> boxes_;
 };
 

@@ -11,6 +11,7 @@
 
 #include "platform/display.h"
 #include "platform/input.h"
+#include "platform/pointer.h"
 #include "platform/soundclock.h"
 
 namespace platform {
@@ -25,8 +26,6 @@ constexpr int kAudioBufferFrames = 441;
 // The audio driver that plays nothing but consumes samples in real time.
 constexpr const char* kSilentAudioDriver = "dummy";
 constexpr Uint32 kPaceMs = 1000 / 60;
-constexpr uint8_t kButtonDown = 0x80;
-constexpr int kButtons = 2;  // left, right
 
 // Video drivers that start without any display and show nothing.
 constexpr std::array<const char*, 3> kInvisibleVideoDrivers = {"offscreen", "dummy", "evdev"};
@@ -125,10 +124,9 @@ class SdlBackend : public Backend {
   int32_t mouse_open() override {
     if (!window_) return kMouseGenericError;
     mouse_open_ = true;
-    at_x_ = kMouseStartX;
-    at_y_ = kMouseStartY;
-    dx_ = dy_ = 0;
-    held_[0] = held_[1] = pressed_[0] = pressed_[1] = 0;
+    pointer_.move_to(kMouseStartX, kMouseStartY);
+    pointer_.read_from(kMouseStartX, kMouseStartY);
+    buttons_.clear();
     if (SDL_GetMouseFocus() == window_) {
       int x = 0, y = 0;
       SDL_GetMouseState(&x, &y);
@@ -142,12 +140,9 @@ class SdlBackend : public Backend {
   int32_t mouse_read(MouseSample& sample) override {
     if (!mouse_open_) return kMouseNotAcquired;
     pump();
-    sample = MouseSample{dx_, dy_, 0, {0, 0, 0, 0}};
-    for (int i = 0; i < kButtons; ++i) {
-      sample.buttons[i] = held_[i] | pressed_[i];
-      pressed_[i] = 0;
-    }
-    dx_ = dy_ = 0;
+    sample = MouseSample{0, 0, 0, {0, 0, 0, 0}};
+    pointer_.read_into(sample);
+    buttons_.read_into(sample);
     return kMouseOk;
   }
 
@@ -353,10 +348,7 @@ class SdlBackend : public Backend {
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
           const int i = ev.button.button == SDL_BUTTON_LEFT ? 0 : ev.button.button == SDL_BUTTON_RIGHT ? 1 : -1;
-          if (i < 0) break;
-          held_[i] = ev.type == SDL_MOUSEBUTTONDOWN ? kButtonDown : 0;
-          // A press reads as down at the next read even when released before it.
-          if (ev.type == SDL_MOUSEBUTTONDOWN) pressed_[i] = kButtonDown;
+          buttons_.set(i, ev.type == SDL_MOUSEBUTTONDOWN);
           break;
         }
         default:
@@ -374,17 +366,11 @@ class SdlBackend : public Backend {
   }
 
   // The system pointer (x, y in window coordinates) as a position on the
-  // picture, clamped as the input layer clamps. The counts are the change of
-  // that position, so the input layer's pointer lands exactly on it.
+  // picture.
   void follow(int x, int y) {
     const SDL_Rect r = picture_in_window();
     if (r.w <= 0 || r.h <= 0) return;
-    const int px = std::clamp(static_cast<int>(static_cast<int64_t>(x - r.x) * width_ / r.w), 0, kMouseMaxX);
-    const int py = std::clamp(static_cast<int>(static_cast<int64_t>(y - r.y) * height_ / r.h), 0, kMouseMaxY);
-    dx_ += px - at_x_;
-    dy_ += py - at_y_;
-    at_x_ = px;
-    at_y_ = py;
+    pointer_.move_to(static_cast<int64_t>(x - r.x) * width_ / r.w, static_cast<int64_t>(y - r.y) * height_ / r.h);
   }
 
   // The invitation draws its own pointer on the picture; over the black
@@ -439,12 +425,8 @@ class SdlBackend : public Backend {
   std::deque<int> keys_;
 
   bool mouse_open_ = false;
-  int32_t dx_ = 0;
-  int32_t dy_ = 0;
-  int at_x_ = 0;  // where the input layer's pointer is once it has the counts
-  int at_y_ = 0;
-  uint8_t held_[kButtons] = {0, 0};
-  uint8_t pressed_[kButtons] = {0, 0};  // pressed since the last read
+  PointerFollower pointer_;
+  ButtonLatch buttons_;
 
   bool audio_sub_ = false;
   bool silent_ = false;

@@ -14,6 +14,7 @@
 
 #include "platform/display.h"
 #include "platform/input.h"
+#include "platform/pointer.h"
 #include "platform/soundclock.h"
 
 // The page's side of the backend. Module.page is the object web/page.js
@@ -76,8 +77,6 @@ constexpr int kAudioChunkFrames = 1024;
 constexpr uint64_t kAudioLeadFrames = kAudioRate / 2;
 constexpr uint64_t kMicrosPerSecond = 1000000;
 constexpr size_t kKeyQueueLimit = 64;
-constexpr int kButtonCount = 2;
-constexpr uint8_t kButtonDown = 0x80;
 // Where the pointer rests once a finger lifts: clear of the buttons and of
 // the scrolling strips.
 constexpr int32_t kTouchRestX = kMouseMaxX;
@@ -110,20 +109,16 @@ uint64_t whole(double v) {
   return std::isfinite(v) && v > 0 ? static_cast<uint64_t>(v) : 0;
 }
 
-int32_t clamp_x(int64_t x) {
-  return static_cast<int32_t>(std::clamp<int64_t>(x, 0, kMouseMaxX));
-}
-
-int32_t clamp_y(int64_t y) {
-  return static_cast<int32_t>(std::clamp<int64_t>(y, 0, kMouseMaxY));
-}
-
 class WebBackend;
 WebBackend* active = nullptr;
 
 class WebBackend : public Backend {
  public:
-  WebBackend() { active = this; }
+  WebBackend() {
+    active = this;
+    pointer_.move_to(kMouseStartX, kMouseStartY);
+    pointer_.read_from(kMouseStartX, kMouseStartY);
+  }
   ~WebBackend() override {
     audio_close();
     if (active == this) active = nullptr;
@@ -175,12 +170,8 @@ class WebBackend : public Backend {
   int32_t mouse_open() override {
     if (!open_) return kMouseGenericError;
     mouse_open_ = true;
-    shown_x_ = kMouseStartX;
-    shown_y_ = kMouseStartY;
-    if (!have_pointer_) {
-      pointer_x_ = kMouseStartX;
-      pointer_y_ = kMouseStartY;
-    }
+    pointer_.read_from(kMouseStartX, kMouseStartY);
+    if (!have_pointer_) pointer_.move_to(kMouseStartX, kMouseStartY);
     return kMouseOk;
   }
 
@@ -188,13 +179,9 @@ class WebBackend : public Backend {
 
   int32_t mouse_read(MouseSample& sample) override {
     if (!mouse_open_) return kMouseNotAcquired;
-    sample = MouseSample{pointer_x_ - shown_x_, pointer_y_ - shown_y_, 0, {0, 0, 0, 0}};
-    shown_x_ = pointer_x_;
-    shown_y_ = pointer_y_;
-    for (int b = 0; b < kButtonCount; ++b) {
-      if (down_[b] || pressed_[b]) sample.buttons[b] = kButtonDown;
-      pressed_[b] = false;
-    }
+    sample = MouseSample{0, 0, 0, {0, 0, 0, 0}};
+    pointer_.read_into(sample);
+    buttons_.read_into(sample);
     if (rest_after_read_) {
       rest_after_read_ = false;
       rest_pointer();
@@ -262,26 +249,22 @@ class WebBackend : public Backend {
   void pointer_at(int x, int y) {
     have_pointer_ = true;
     rest_after_read_ = false;
-    pointer_x_ = clamp_x(x);
-    pointer_y_ = clamp_y(y);
+    pointer_.move_to(x, y);
   }
 
   void pointer_by(int dx, int dy) {
     have_pointer_ = true;
-    pointer_x_ = clamp_x(static_cast<int64_t>(pointer_x_) + dx);
-    pointer_y_ = clamp_y(static_cast<int64_t>(pointer_y_) + dy);
+    pointer_.move_by(dx, dy);
   }
 
   void button(int b, bool down) {
-    if (b < 0 || b >= kButtonCount) return;
-    down_[b] = down;
-    if (down) pressed_[b] = true;
+    buttons_.set(b, down);
   }
 
   // A tap's press must be read where the finger was; the pointer rests only
   // after that read.
   void touch_lift() {
-    if (pressed_[0] || pressed_[1]) {
+    if (buttons_.pressed_since_read()) {
       rest_after_read_ = true;
     } else {
       rest_pointer();
@@ -301,8 +284,7 @@ class WebBackend : public Backend {
 
  private:
   void rest_pointer() {
-    pointer_x_ = kTouchRestX;
-    pointer_y_ = kTouchRestY;
+    pointer_.move_to(kTouchRestX, kTouchRestY);
   }
 
   bool open_ = false;
@@ -313,12 +295,8 @@ class WebBackend : public Backend {
 
   bool mouse_open_ = false;
   bool have_pointer_ = false;
-  int32_t pointer_x_ = kMouseStartX;  // the user's pointer, clamped like the program's
-  int32_t pointer_y_ = kMouseStartY;
-  int32_t shown_x_ = kMouseStartX;    // where the reads so far have put the program's pointer
-  int32_t shown_y_ = kMouseStartY;
-  bool down_[kButtonCount] = {false, false};
-  bool pressed_[kButtonCount] = {false, false};
+  PointerFollower pointer_;
+  ButtonLatch buttons_;
   bool rest_after_read_ = false;
 
   AudioSource* source_ = nullptr;

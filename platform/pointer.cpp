@@ -1,0 +1,57 @@
+// pointer: see pointer.h.
+#include "platform/pointer.h"
+
+#include <algorithm>
+
+#include "platform/input.h"
+
+namespace platform {
+
+namespace {
+
+constexpr uint8_t kButtonDown = 0x80;
+
+int32_t clamped(int64_t v, int32_t max) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, 0, max));
+}
+
+}  // namespace
+
+void ButtonLatch::set(int button, bool down) {
+  if (button < 0 || button >= kLatchedButtons) return;
+  down_[button] = down;
+  if (down) pressed_[button] = true;
+}
+
+void ButtonLatch::read_into(MouseSample& sample) {
+  for (int b = 0; b < kLatchedButtons; ++b) {
+    sample.buttons[b] = (down_[b] || pressed_[b]) ? kButtonDown : 0;
+    pressed_[b] = false;
+  }
+}
+
+void ButtonLatch::clear() {
+  *this = ButtonLatch();
+}
+
+void PointerFollower::move_to(int64_t x, int64_t y) {
+  x_ = clamped(x, kMouseMaxX);
+  y_ = clamped(y, kMouseMaxY);
+}
+
+void PointerFollower::move_by(int64_t dx, int64_t dy) {
+  move_to(x_ + dx, y_ + dy);
+}
+
+void PointerFollower::read_from(int32_t x, int32_t y) {
+  read_x_ = x;
+  read_y_ = y;
+}
+
+void PointerFollower::read_into(MouseSample& sample) {
+  sample.dx = x_ - read_x_;
+  sample.dy = y_ - read_y_;
+  read_from(x_, y_);
+}
+
+}  // namespace platform

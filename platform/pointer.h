@@ -1,0 +1,53 @@
+// pointer: what the backends share in turning a pointing device into the
+// mouse device's reads.
+//  - ButtonLatch: the left and right buttons. A button pressed at any time
+//    since the last read reads as down at that read, even when it was
+//    released before it (short clicks and taps count); its release shows at
+//    the next read.
+//  - PointerFollower: the user's pointer as a position on the picture,
+//    clamped as the input layer clamps, turned into relative counts, so that
+//    the input layer's pointer lands exactly where the user's is.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/backend.h"
+
+namespace platform {
+
+constexpr int kLatchedButtons = 2;  // 0 left, 1 right
+
+class ButtonLatch {
+ public:
+  // Button 0 or 1 goes down or up; other buttons are ignored.
+  void set(int button, bool down);
+  bool pressed_since_read() const { return pressed_[0] || pressed_[1]; }
+  // Fills the sample's first two button bytes and forgets the presses.
+  void read_into(MouseSample& sample);
+  void clear();
+
+ private:
+  bool down_[kLatchedButtons] = {false, false};
+  bool pressed_[kLatchedButtons] = {false, false};
+};
+
+class PointerFollower {
+ public:
+  // The user's pointer moves to (x, y) on the picture, or by (dx, dy);
+  // either is clamped to 0..kMouseMaxX and 0..kMouseMaxY.
+  void move_to(int64_t x, int64_t y);
+  void move_by(int64_t dx, int64_t dy);
+  // The input layer's pointer is at (x, y): the next read counts from there.
+  void read_from(int32_t x, int32_t y);
+  // Sets the sample's counts to the way from the last read to the user's
+  // pointer.
+  void read_into(MouseSample& sample);
+
+ private:
+  int32_t x_ = 0;  // the user's pointer
+  int32_t y_ = 0;
+  int32_t read_x_ = 0;  // where the reads so far have put the input layer's pointer
+  int32_t read_y_ = 0;
+};
+
+}  // namespace platform
