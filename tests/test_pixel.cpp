@@ -57,6 +57,7 @@ const char* path_name(PixelPath path) {
     case PixelPath::Plain: return "plain";
     case PixelPath::Sse2: return "sse2";
     case PixelPath::Avx2: return "avx2";
+    case PixelPath::Simd128: return "simd128";
   }
   return "?";
 }

@@ -11,7 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cmath>
 #include <chrono>
 #include <csignal>
@@ -36,6 +38,7 @@ constexpr int kUsageError = 2;
 constexpr int kEscKey = 27;
 // How often the progress line is rewritten, in milliseconds of real time.
 constexpr int64_t kProgressEveryMs = 250;
+constexpr size_t kProgressLineBytes = 160;
 // Times shown on the progress line are held below this many milliseconds
 // (about 30000 years), so that any --fps and --frames print as whole numbers.
 constexpr double kMaxShownMs = 1e15;
@@ -212,6 +215,21 @@ bool wanted(const Options& o, uint64_t frame) {
   return false;
 }
 
+// A line built by printf-style pieces; what does not fit is cut off.
+struct Line {
+  char text[kProgressLineBytes] = "";
+  size_t used = 0;
+
+  __attribute__((format(printf, 2, 3))) void add(const char* format, ...) {
+    if (used + 1 >= sizeof text) return;
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(text + used, sizeof text - used, format, args);
+    va_end(args);
+    if (n > 0) used = std::min(sizeof text - 1, used + static_cast<size_t>(n));
+  }
+};
+
 // The progress line on a terminal: frames done, the music time they stand
 // for, the speed against real time and, when the run has a frame limit, the
 // share done and the real time left at the speed so far.
@@ -243,26 +261,25 @@ class Progress {
   void show(uint64_t frames, Clock::time_point now) const {
     const double real_ms = std::chrono::duration<double, std::milli>(now - start_).count();
     const double music_ms = std::floor(static_cast<double>(frames) * 1000.0 / fps_);
-    char line[160];
-    int n = std::snprintf(line, sizeof line, "\rframe %llu", static_cast<unsigned long long>(frames));
+    Line line;
+    line.add("\rframe %llu", static_cast<unsigned long long>(frames));
     if (max_frames_ > 0) {
-      n += std::snprintf(line + n, sizeof line - n, " of %lld (%d%%)", static_cast<long long>(max_frames_),
+      line.add(" of %lld (%d%%)", static_cast<long long>(max_frames_),
                          static_cast<int>(static_cast<double>(frames) * 100.0 / max_frames_));
     }
     const long long music_tenths = whole(music_ms) / 100;
-    n += std::snprintf(line + n, sizeof line - n, "  music %lld:%02lld.%lld", music_tenths / 600,
-                       music_tenths / 10 % 60, music_tenths % 10);
+    line.add("  music %lld:%02lld.%lld", music_tenths / 600, music_tenths / 10 % 60, music_tenths % 10);
     if (real_ms >= 1.0) {
-      n += std::snprintf(line + n, sizeof line - n, "  %.1fx real time", music_ms / real_ms);
+      line.add("  %.1fx real time", music_ms / real_ms);
     }
     if (max_frames_ > 0 && frames > 0) {
       const double left_ms = real_ms / static_cast<double>(frames) *
                              static_cast<double>(static_cast<uint64_t>(max_frames_) - frames);
       const long long left_s = (whole(left_ms) + 999) / 1000;
-      n += std::snprintf(line + n, sizeof line - n, "  %lld:%02lld left", left_s / 60, left_s % 60);
+      line.add("  %lld:%02lld left", left_s / 60, left_s % 60);
     }
     // Clear what a longer earlier line left behind.
-    std::fprintf(stderr, "%s\033[K", line);
+    std::fprintf(stderr, "%s\033[K", line.text);
   }
 
   double fps_;
