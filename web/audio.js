@@ -114,7 +114,10 @@ if (typeof AudioWorkletProcessor === 'function') {
     process(inputs, outputs) {
       const out = outputs[0];
       const left = out[0];
-      const right = out.length > 1 ? out[1] : new Float32Array(left.length);
+      if (out.length < 2 && (!this.spare || this.spare.length !== left.length)) {
+        this.spare = new Float32Array(left.length);  // a mono output's unused right channel
+      }
+      const right = out.length > 1 ? out[1] : this.spare;
       this.player.render(left, right, (currentFrame + left.length) / sampleRate);
       return true;
     }

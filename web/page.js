@@ -125,8 +125,10 @@
           // each gets the same music, taken from the queue once.
           if (e.playbackTime > last) {
             last = e.playbackTime;
-            left = new Float32Array(out.length);
-            right = new Float32Array(out.length);
+            if (!left || left.length !== out.length) {
+              left = new Float32Array(out.length);
+              right = new Float32Array(out.length);
+            }
             player.render(left, right, e.playbackTime + out.duration);
           }
           out.copyToChannel(left, 0);
