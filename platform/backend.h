@@ -1,10 +1,12 @@
 // backend: the one narrow interface through which platform/ reaches the outside.
 //
-// Two implementations exist: the SDL backend (a real window, keyboard, mouse,
-// audio device and message box; used by velmora2k) and the headless backend
-// (frames kept in memory, a virtual clock, scripted input, injectable faults;
-// used by the tests and velmora2k-capture). Each executable's main installs
-// one; code outside platform/ never knows which one runs.
+// Three implementations exist: the SDL backend (a real window, keyboard,
+// mouse, audio device and message box; used by velmora2k on the desktop), the
+// web backend (the page's canvas, input and Web Audio player; used by the
+// browser build) and the headless backend (frames kept in memory, a virtual
+// clock, scripted input, injectable faults; used by the tests and
+// velmora2k-capture). Each executable's main installs one; code outside
+// platform/ never knows which one runs.
 //
 // Failures of the window operations throw ptc::DynamicError.
 #pragma once

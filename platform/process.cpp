@@ -3,22 +3,12 @@
 
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/backend.h"
-
-#ifdef __EMSCRIPTEN__
-#include <emscripten.h>
-
-// Under node, emscripten's isatty answers yes for every standard stream, even
-// a pipe; node itself knows.
-EM_JS(int, node_stderr_is_tty, (), {
-  return (typeof process !== 'undefined' && process.stderr && process.stderr.isTTY) ? 1 : 0;
-});
-#endif
+#include "platform/host.h"
 
 namespace platform {
 
@@ -40,24 +30,16 @@ void process_exit(int code) {
 }
 
 bool chdir_to_executable() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return false;
-  std::string dir(path, static_cast<size_t>(n));
-  const size_t slash = dir.rfind('/');
-  if (slash == std::string::npos) return false;
-  dir.resize(slash == 0 ? 1 : slash);
+  if (!host_has_program_folder()) return true;  // a browser: the data is already here
+  const std::string dir = host_program_folder();
+  if (dir.empty()) return false;
   const std::string installed = dir + "/" + kInstalledDataDir;
   if (!holds_data(dir) && holds_data(installed)) return chdir(installed.c_str()) == 0;
   return chdir(dir.c_str()) == 0;
 }
 
 bool stderr_is_terminal() {
-#ifdef __EMSCRIPTEN__
-  return node_stderr_is_tty() != 0;
-#else
-  return isatty(STDERR_FILENO) == 1;
-#endif
+  return host_stderr_is_terminal();
 }
 
 }  // namespace platform

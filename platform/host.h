@@ -1,0 +1,23 @@
+// host: what the system the program runs on tells about it. Each system has
+// its own variant of this module (host.cpp for Linux, host_web.cpp for
+// WebAssembly, in a browser or under node).
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The folder that holds the running program: the executable's folder on a
+// desktop, the script's folder under node; "" when there is none to find (a
+// browser, whose page has already put the data in the working folder) or it
+// cannot be found.
+std::string host_program_folder();
+
+// True when the program runs where it has a folder of its own to look in
+// (false in a browser).
+bool host_has_program_folder();
+
+// True when standard error is a terminal.
+bool host_stderr_is_terminal();
+
+}  // namespace platform
