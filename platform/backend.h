@@ -38,6 +38,13 @@ class AudioSource {
   virtual void fill(int16_t* frames, int count) = 0;
 };
 
+// What the music is doing, as the user should be told.
+enum class AudioState {
+  Playing,  // sound plays
+  Stalled,  // the device stopped playing; the music clock goes on silently
+  Silent,   // no output device: the music clock runs silently
+};
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -74,6 +81,14 @@ class Backend {
   virtual bool audio_silent() const { return false; }
   virtual uint32_t audio_clock_ms() = 0;
   virtual void audio_close() = 0;
+  // Drops what the device has queued but not played (the source has moved
+  // to a new position and should be heard from there at once).
+  virtual void audio_flush() {}
+  // The music's state changed; a backend with a place to show it does.
+  virtual void audio_state(AudioState state) { (void)state; }
+  // The time against which a stalled device is measured, in milliseconds:
+  // real time, or the headless backend's virtual clock.
+  virtual uint64_t time_ms() = 0;
 
   virtual void message_box(const char* caption, const char* text) = 0;
 

@@ -158,6 +158,8 @@ int32_t HeadlessBackend::mouse_open() {
   return kMouseOk;
 }
 
+// Events due before the first acquire happened while nothing read the
+// mouse: they are delivered first, so their presses do not count.
 int32_t HeadlessBackend::mouse_acquire() {
   ++mouse_acquires_;
   if (!acquire_faults_.empty()) {
@@ -165,7 +167,10 @@ int32_t HeadlessBackend::mouse_acquire() {
     acquire_faults_.pop_front();
     return code;
   }
-  return mouse_open_ ? kMouseOk : kMouseNotAcquired;
+  if (!mouse_open_) return kMouseNotAcquired;
+  if (!buttons_.acquired()) deliver_due_events();
+  buttons_.acquire();
+  return kMouseOk;
 }
 
 int32_t HeadlessBackend::mouse_read(MouseSample& sample) {
@@ -185,6 +190,7 @@ int32_t HeadlessBackend::mouse_read(MouseSample& sample) {
 
 void HeadlessBackend::mouse_close() {
   mouse_open_ = false;
+  buttons_.release();
 }
 
 bool HeadlessBackend::audio_open(AudioSource* source) {
@@ -202,8 +208,18 @@ bool HeadlessBackend::audio_silent() const {
   return audio_open_ && config_.no_audio_device;
 }
 
+uint64_t HeadlessBackend::time_ms() {
+  return static_cast<uint64_t>(std::floor(static_cast<double>(frames_) * 1000.0 / config_.fps));
+}
+
 uint32_t HeadlessBackend::audio_clock_ms() {
-  return static_cast<uint32_t>(std::floor(static_cast<double>(frames_) * 1000.0 / config_.fps));
+  const auto now = static_cast<int64_t>(time_ms());
+  int64_t device = now;
+  if (config_.stall_from_ms >= 0 && now >= config_.stall_from_ms) {
+    const bool over = config_.stall_until_ms >= 0 && now >= config_.stall_until_ms;
+    device = over ? config_.stall_from_ms + (now - config_.stall_until_ms) : config_.stall_from_ms;
+  }
+  return static_cast<uint32_t>(std::min<int64_t>(device, UINT32_MAX));
 }
 
 void HeadlessBackend::audio_close() {

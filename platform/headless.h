@@ -3,20 +3,25 @@
 // Contract:
 //  - window: no window; every present is counted and its pixels are kept
 //    (the latest frame always; each frame is also handed to frame_hook).
-//  - clock: virtual; audio_clock_ms reads floor(frames presented x 1000 / fps)
-//    whether or not audio was opened. The music source is opened and decoded
+//  - clock: virtual; audio_clock_ms and time_ms read
+//    floor(frames presented x 1000 / fps) whether or not audio was opened
+//    (audio_clock_ms less the time of an injected stall). The music source is opened and decoded
 //    by the sound layer as usual but never played.
 //  - input: a script of events, each visible once FRAME frames have been
 //    presented and delivered to the first key read or mouse read after that;
 //    keys queue one per read, mouse motion and buttons accumulate until the
-//    next read; a button pressed since the last read reads as down even when
-//    released again before it.
+//    next read; once the mouse is acquired (the menu's first poll), a button
+//    pressed since the last read reads as down even when released again
+//    before it; presses before that are dropped (see pointer.h).
 //  - faults: fail_mouse makes mouse_open fail with fail_mouse_code;
 //    fail_sound makes audio_open fail (so the sound system cannot start);
 //    no_audio_device makes it open a silent device (audio_silent), as the
 //    SDL backend does on a machine without sound;
 //    fail_display_at = N throws ptc::DynamicError at the N-th present
-//    (1-based), before that frame is counted. Tests can also make the next
+//    (1-based), before that frame is counted; stall_from_ms = A makes the
+//    audio device stop playing when the virtual clock reaches A (its clock
+//    stands at A) and, with stall_until_ms = B, play again from B on (its
+//    clock goes on from A). Tests can also make the next
 //    mouse reads or acquires fail (fail_mouse_reads, fail_mouse_acquires); a
 //    failed read keeps the motion and buttons for the next good one.
 //  - audio: the source handed to audio_open is kept but never pulled; tests
@@ -59,6 +64,8 @@ struct HeadlessConfig {
   int32_t fail_mouse_code = kMouseGenericError;
   bool fail_sound = false;
   bool no_audio_device = false;
+  int64_t stall_from_ms = -1;   // -1: the device never stalls
+  int64_t stall_until_ms = -1;  // -1: a stall never ends
   std::vector<ScriptEvent> script;
 };
 
@@ -84,6 +91,9 @@ class HeadlessBackend : public Backend {
   bool audio_silent() const override;
   uint32_t audio_clock_ms() override;
   void audio_close() override;
+  void audio_flush() override { ++audio_flushes_; }
+  void audio_state(AudioState state) override { audio_states_.push_back(state); }
+  uint64_t time_ms() override;
 
   void message_box(const char* caption, const char* text) override;
   void on_exit(int code) override;
@@ -100,6 +110,8 @@ class HeadlessBackend : public Backend {
   AudioSource* audio_source() const { return audio_source_; }
   int mouse_acquires() const { return mouse_acquires_; }
   int mouse_reads() const { return mouse_reads_; }
+  int audio_flushes() const { return audio_flushes_; }
+  const std::vector<AudioState>& audio_states() const { return audio_states_; }
 
   // The next count mouse reads (or acquires) return code instead.
   void fail_mouse_reads(int32_t code, int count = 1) {
@@ -139,6 +151,8 @@ class HeadlessBackend : public Backend {
   MouseSample pending_{0, 0, 0, {0, 0, 0, 0}};
   ButtonLatch buttons_;  // presses since the last good read
   std::vector<std::string> boxes_;
+  int audio_flushes_ = 0;
+  std::vector<AudioState> audio_states_;
 };
 
 }  // namespace platform

@@ -20,7 +20,18 @@ int32_t clamped(int64_t v, int32_t max) {
 void ButtonLatch::set(int button, bool down) {
   if (button < 0 || button >= kLatchedButtons) return;
   down_[button] = down;
-  if (down) pressed_[button] = true;
+  if (down && acquired_) pressed_[button] = true;
+}
+
+bool ButtonLatch::acquire() {
+  const bool first = !acquired_;
+  acquired_ = true;
+  return first;
+}
+
+void ButtonLatch::release() {
+  acquired_ = false;
+  pressed_[0] = pressed_[1] = false;
 }
 
 void ButtonLatch::read_into(MouseSample& sample) {
@@ -28,10 +39,6 @@ void ButtonLatch::read_into(MouseSample& sample) {
     sample.buttons[b] = (down_[b] || pressed_[b]) ? kButtonDown : 0;
     pressed_[b] = false;
   }
-}
-
-void ButtonLatch::clear() {
-  *this = ButtonLatch();
 }
 
 void PointerFollower::move_to(int64_t x, int64_t y) {

@@ -1,9 +1,12 @@
 // pointer: what the backends share in turning a pointing device into the
 // mouse device's reads.
-//  - ButtonLatch: the left and right buttons. A button pressed at any time
-//    since the last read reads as down at that read, even when it was
-//    released before it (short clicks and taps count); its release shows at
-//    the next read.
+//  - ButtonLatch: the left and right buttons. Presses count only once the
+//    device is acquired (the first poll of the menu): a press made while
+//    nothing reads the mouse (loading, the opening) is dropped, and a button
+//    still held then reads as down, as the hardware state would. From then
+//    on a button pressed at any time since the last read reads as down at
+//    that read, even when it was released before it (short clicks and taps
+//    count); its release shows at the next read.
 //  - PointerFollower: the user's pointer as a position on the picture,
 //    clamped as the input layer clamps, turned into relative counts, so that
 //    the input layer's pointer lands exactly where the user's is.
@@ -22,11 +25,18 @@ class ButtonLatch {
   // Button 0 or 1 goes down or up; other buttons are ignored.
   void set(int button, bool down);
   bool pressed_since_read() const { return pressed_[0] || pressed_[1]; }
+  // The reader takes the device: presses count from now on. True the first
+  // time (the backend may tell its user that the pointer is now read).
+  bool acquire();
+  // The reader lets the device go (it closed): presses are dropped again.
+  // Held buttons stay known.
+  void release();
+  bool acquired() const { return acquired_; }
   // Fills the sample's first two button bytes and forgets the presses.
   void read_into(MouseSample& sample);
-  void clear();
 
  private:
+  bool acquired_ = false;
   bool down_[kLatchedButtons] = {false, false};
   bool pressed_[kLatchedButtons] = {false, false};
 };

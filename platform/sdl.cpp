@@ -11,6 +11,7 @@
 
 #include "platform/display.h"
 #include "platform/input.h"
+#include "platform/pacer.h"
 #include "platform/pointer.h"
 #include "platform/soundclock.h"
 
@@ -25,7 +26,7 @@ constexpr int kAudioChannels = 2;
 constexpr int kAudioBufferFrames = 441;
 // The audio driver that plays nothing but consumes samples in real time.
 constexpr const char* kSilentAudioDriver = "dummy";
-constexpr Uint32 kPaceMs = 1000 / 60;
+constexpr uint64_t kMicrosPerSecond = 1000000;
 
 // Video drivers that start without any display and show nothing.
 constexpr std::array<const char*, 3> kInvisibleVideoDrivers = {"offscreen", "dummy", "evdev"};
@@ -80,29 +81,42 @@ class SdlBackend : public Backend {
     SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     width_ = width;
     height_ = height;
-    last_present_ = SDL_GetTicks();
+    pacer_ = FramePacer(display_refresh_hz());
+    last_refresh_us_ = now_us();
   }
 
+  // The frame goes out on the refresh the pacer takes: until then the last
+  // frame is shown again, one refresh at a time (with vsync each present
+  // waits for one); without vsync the program sleeps to the next 60 Hz tick.
   void window_present(const uint32_t* pixels, int width, int height) override {
     pump();
     if (!texture_) throw ptc::DynamicError("present: no window");
+    if (width != width_ || height != height_) throw ptc::DynamicError("present: size differs from the window");
+    if (vsync_) {
+      while (!pacer_.due(coming_refresh_us())) show_texture();
+    } else {
+      sleep_us(pacer_.wait_us(now_us()));
+      pacer_.shown_at(now_us());
+    }
     if (SDL_UpdateTexture(texture_, nullptr, pixels, width * 4) != 0) fail("SDL_UpdateTexture");
+    show_texture();
+  }
+
+  void window_close() override { shutdown_video(); }
+
+  // Draws the texture, fitted to the window, and presents it; with vsync
+  // this returns at the refresh that shows it.
+  void show_texture() {
     int out_w = 0, out_h = 0;
     if (SDL_GetRendererOutputSize(renderer_, &out_w, &out_h) != 0) fail("SDL_GetRendererOutputSize");
-    const SDL_Rect dst = fit(out_w, out_h, width, height);
+    const SDL_Rect dst = fit(out_w, out_h, width_, height_);
     SDL_Texture* shown = sharp_source(dst);
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     if (SDL_RenderClear(renderer_) != 0) fail("SDL_RenderClear");
     if (SDL_RenderCopy(renderer_, shown, nullptr, &dst) != 0) fail("SDL_RenderCopy");
     SDL_RenderPresent(renderer_);
-    if (!vsync_) {
-      const Uint32 spent = SDL_GetTicks() - last_present_;
-      if (spent < kPaceMs) SDL_Delay(kPaceMs - spent);
-    }
-    last_present_ = SDL_GetTicks();
+    last_refresh_us_ = now_us();
   }
-
-  void window_close() override { shutdown_video(); }
 
   void* window_handle() override { return window_; }
 
@@ -126,7 +140,7 @@ class SdlBackend : public Backend {
     mouse_open_ = true;
     pointer_.move_to(kMouseStartX, kMouseStartY);
     pointer_.read_from(kMouseStartX, kMouseStartY);
-    buttons_.clear();
+    buttons_.release();
     if (SDL_GetMouseFocus() == window_) {
       int x = 0, y = 0;
       SDL_GetMouseState(&x, &y);
@@ -135,7 +149,15 @@ class SdlBackend : public Backend {
     return kMouseOk;
   }
 
-  int32_t mouse_acquire() override { return mouse_open_ ? kMouseOk : kMouseNotAcquired; }
+  // Presses made before the first acquire (the menu's first poll) were
+  // made while nothing read the mouse: the events waiting now are taken
+  // before the latch starts counting presses.
+  int32_t mouse_acquire() override {
+    if (!mouse_open_) return kMouseNotAcquired;
+    if (!buttons_.acquired()) pump();
+    buttons_.acquire();
+    return kMouseOk;
+  }
 
   int32_t mouse_read(MouseSample& sample) override {
     if (!mouse_open_) return kMouseNotAcquired;
@@ -146,7 +168,10 @@ class SdlBackend : public Backend {
     return kMouseOk;
   }
 
-  void mouse_close() override { mouse_open_ = false; }
+  void mouse_close() override {
+    mouse_open_ = false;
+    buttons_.release();
+  }
 
   bool audio_open(AudioSource* source) override {
     if (device_ != 0) return false;
@@ -160,8 +185,11 @@ class SdlBackend : public Backend {
   // The device opens paused and calls back only once unpaused, so the frame
   // count, and with it the clock, starts at play.
   void audio_play() override {
+    playing_ = true;
     if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
   }
+
+  uint64_t time_ms() override { return SDL_GetTicks64(); }
 
   bool audio_silent() const override { return device_ != 0 && silent_; }
 
@@ -178,6 +206,7 @@ class SdlBackend : public Backend {
     device_ = 0;
     source_ = nullptr;
     silent_ = false;
+    playing_ = false;
     if (audio_sub_) SDL_AudioQuit();
     audio_sub_ = false;
   }
@@ -187,6 +216,35 @@ class SdlBackend : public Backend {
   }
 
  private:
+  static uint64_t now_us() {
+    return SDL_GetPerformanceCounter() * kMicrosPerSecond / SDL_GetPerformanceFrequency();
+  }
+
+  // Sleeps whole milliseconds, rounded up (the pacer keeps the ticks' phase,
+  // so the rounding does not add up).
+  static void sleep_us(uint64_t us) {
+    if (us > 0) SDL_Delay(static_cast<Uint32>((us + 999) / 1000));
+  }
+
+  // The display's refresh rate as SDL reports it, 0 when unknown (the pacer
+  // then learns it).
+  double display_refresh_hz() const {
+    SDL_DisplayMode mode{};
+    if (!window_ || SDL_GetWindowDisplayMode(window_, &mode) != 0) return 0;
+    return mode.refresh_rate > 0 ? mode.refresh_rate : 0;
+  }
+
+  // When the coming refresh falls: a whole number of periods after the last
+  // one seen, the first still ahead of now.
+  uint64_t coming_refresh_us() const {
+    const uint64_t now = now_us();
+    const double hz = pacer_.refresh_hz();
+    if (hz <= 0 || now <= last_refresh_us_) return now;
+    const auto period = static_cast<uint64_t>(static_cast<double>(kMicrosPerSecond) / hz);
+    if (period == 0) return now;
+    return last_refresh_us_ + ((now - last_refresh_us_) / period + 1) * period;
+  }
+
   // SDL tries its video drivers in turn and would end on one that shows
   // nothing (offscreen, dummy) when no display answers: the run would go on
   // unseen. Without a display the window cannot open, which is a display
@@ -207,6 +265,13 @@ class SdlBackend : public Backend {
   bool open_audio(AudioSource* source, const char* driver) {
     if (SDL_AudioInit(driver) != 0) return false;
     audio_sub_ = true;
+    if (open_device(source)) return true;
+    audio_close();
+    return false;
+  }
+
+  // Opens SDL's default output device on the running driver, paused.
+  bool open_device(AudioSource* source) {
     SDL_AudioSpec want{};
     want.freq = kAudioRate;
     want.format = AUDIO_S16SYS;
@@ -221,9 +286,24 @@ class SdlBackend : public Backend {
     last_callback_ = SoundClockSample{};
     clock_.reset(kAudioRate);
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-    if (device_ != 0) return true;
-    audio_close();
-    return false;
+    return device_ != 0;
+  }
+
+  // The playing device went away (unplugged): the default device, whatever
+  // it is now, is opened in its place. Its clock starts again from zero,
+  // which the sound layer's stall guard takes as standing still until it
+  // runs; with no device left the music clock goes on silently.
+  void audio_device_removed(SDL_AudioDeviceID which) {
+    if (device_ == 0 || which != device_) return;
+    AudioSource* source = source_;
+    const bool was_playing = playing_;
+    SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    if (!open_device(source)) return;
+    if (was_playing) {
+      playing_ = true;
+      SDL_PauseAudioDevice(device_, 0);
+    }
   }
 
   static void audio_callback(void* user, Uint8* stream, int len) {
@@ -344,6 +424,12 @@ class SdlBackend : public Backend {
           break;
         case SDL_WINDOWEVENT:
           if (ev.window.event == SDL_WINDOWEVENT_LEAVE) show_cursor(true);
+          if (ev.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED || ev.window.event == SDL_WINDOWEVENT_MOVED) {
+            refresh_rate_changed();
+          }
+          break;
+        case SDL_AUDIODEVICEREMOVED:
+          if (!ev.adevice.iscapture) audio_device_removed(ev.adevice.which);
           break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
@@ -355,6 +441,12 @@ class SdlBackend : public Backend {
           break;
       }
     }
+  }
+
+  // A window moved to another display paces by that display's rate.
+  void refresh_rate_changed() {
+    const double hz = display_refresh_hz();
+    if (hz > 0 && hz != pacer_.refresh_hz()) pacer_ = FramePacer(hz);
   }
 
   // The picture's rectangle in window coordinates (the coordinates of
@@ -421,7 +513,8 @@ class SdlBackend : public Backend {
   bool own_fullscreen_ = false;  // full screen made by the program itself
   SDL_Rect windowed_{};
   bool cursor_shown_ = true;
-  Uint32 last_present_ = 0;
+  FramePacer pacer_;
+  uint64_t last_refresh_us_ = 0;  // when the last present returned
   std::deque<int> keys_;
 
   bool mouse_open_ = false;
@@ -430,6 +523,7 @@ class SdlBackend : public Backend {
 
   bool audio_sub_ = false;
   bool silent_ = false;
+  bool playing_ = false;
   SDL_AudioDeviceID device_ = 0;
   AudioSource* source_ = nullptr;
   uint64_t frames_handed_ = 0;

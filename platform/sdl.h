@@ -12,8 +12,11 @@
 //    toggle desktop full screen both ways, with or without a window manager
 //    (without one, the window is sized over the display). One ARGB8888
 //    streaming texture;
-//    presents wait for vsync, or are paced to 60 frames a second when the
-//    renderer has no vsync.
+//    at most 60 frames a second on any display (see pacer.h): with vsync
+//    the last frame is presented again until the refresh the pacer takes,
+//    the display's rate read from SDL (learnt when SDL does not know it,
+//    read again when the window moves to another display); without vsync
+//    the program sleeps to each 60 Hz tick.
 //  - keys: key presses queue their SDL key code (Esc is 27); the window's
 //    close button queues 27; F11 and Alt+Enter are not queued.
 //  - mouse: the pointer is never captured. The counts are the change of the
@@ -26,7 +29,10 @@
 //    SDL's audio thread; the clock follows the frames the device consumed,
 //    interpolated between callbacks (see soundclock.h). When no output device
 //    opens, SDL's dummy driver takes the samples in real time, silently
-//    (audio_silent). Closing the window leaves the audio running.
+//    (audio_silent). When SDL reports the playing device removed, the
+//    default device is opened in its place and resumes (the sound layer's
+//    stall guard keeps the clock running meanwhile). time_ms is SDL's tick
+//    count. Closing the window leaves the audio running.
 //  - message box: SDL_ShowSimpleMessageBox with the warning flag.
 //  - every failing SDL call throws ptc::DynamicError with SDL's error text.
 // SDL headers stay inside sdl.cpp; callers see only platform::Backend.

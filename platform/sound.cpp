@@ -15,6 +15,7 @@
 #include "platform/message_box.h"
 #include "platform/mpegdecode.h"
 #include "platform/process.h"
+#include "platform/stall.h"
 #include "resources/log.h"
 
 // A decoded stream: interleaved 16-bit stereo frames at 44.1 kHz.
@@ -81,6 +82,15 @@ class StreamMixer : public platform::AudioSource {
     stream_ = s;
   }
 
+  // The playing stream goes on from the frame at time_ms (wrapped into a
+  // looping stream, held at the end of one that does not loop).
+  void seek(uint32_t time_ms) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!stream_ || stream_->frames == 0) return;
+    const uint64_t frame = static_cast<uint64_t>(time_ms) * kMixRate / 1000;
+    stream_->position = stream_->loop ? frame % stream_->frames : std::min(frame, stream_->frames);
+  }
+
   void stop(const sound_stream* s) {
     std::lock_guard<std::mutex> hold(lock_);
     if (stream_ == s) stream_ = nullptr;
@@ -104,6 +114,7 @@ struct SoundSystem {
   bool initialized = false;
   int channels = 0;
   StreamMixer mixer;
+  platform::StallGuard guard;
   std::array<std::unique_ptr<sound_stream>, kMaxStreams> streams;
 };
 
@@ -152,6 +163,33 @@ int decode_error(platform::MpegResult result) {
   return kSoundErrFileBad;
 }
 
+void notice(const char* text) {
+  std::fprintf(stderr, "%s\n", text);
+  LOGW("%s\n", text);
+}
+
+// The music clock through the stall guard; tells the user when the device
+// stops and starts again, and on a new start moves the music to the clock.
+uint32_t guarded_clock(SoundSystem& s) {
+  platform::Backend& b = platform::backend();
+  const uint32_t t = s.guard.read(b.audio_clock_ms(), b.time_ms());
+  switch (s.guard.change()) {
+    case platform::StallChange::Stalled:
+      notice(kAudioStalledText);
+      b.audio_state(platform::AudioState::Stalled);
+      break;
+    case platform::StallChange::Resumed:
+      s.mixer.seek(t);
+      b.audio_flush();
+      notice(kAudioResumedText);
+      b.audio_state(platform::AudioState::Playing);
+      break;
+    case platform::StallChange::None:
+      break;
+  }
+  return t;
+}
+
 // The failure path of music_start: the user learns why, then the run ends.
 [[noreturn]] void music_fail() {
   LOGW("%s", fmod_error_text(FSOUND_GetError()));
@@ -190,8 +228,8 @@ bool FSOUND_Init(int mixrate, int maxchannels, unsigned flags) {
   if (mixrate != kMixRate || maxchannels < 1 || maxchannels > kMaxChannels) return fail(kSoundErrInvalidParam);
   if (!platform::backend().audio_open(&s.mixer)) return fail(kSoundErrInit);
   if (platform::backend().audio_silent()) {
-    std::fprintf(stderr, "%s\n", kNoAudioDeviceText);
-    LOGW("%s\n", kNoAudioDeviceText);
+    notice(kNoAudioDeviceText);
+    platform::backend().audio_state(platform::AudioState::Silent);
   }
   s.initialized = true;
   s.channels = maxchannels;
@@ -238,6 +276,7 @@ int FSOUND_Stream_Play(int channel, sound_stream* stream) {
     return -1;
   }
   s.mixer.play(stream);
+  s.guard.reset();
   platform::backend().audio_play();
   return channel == kAnyChannel ? 0 : channel;
 }
@@ -253,7 +292,7 @@ uint32_t FSOUND_Stream_GetTime(sound_stream* stream) {
     fail(kSoundErrInvalidParam);
     return 0;
   }
-  return s.mixer.playing(stream) ? platform::backend().audio_clock_ms() : 0;
+  return s.mixer.playing(stream) ? guarded_clock(s) : 0;
 }
 
 int FSOUND_GetError() {

@@ -8,7 +8,10 @@
 // only copies samples; with the mode bit kStreamLoop it loops seamlessly.
 // The time of a playing stream is the time played since play started, from
 // the samples the device consumed (the backend's audio clock): it rises
-// through every loop and never goes backwards.
+// through every loop and never goes backwards. A device that stops playing
+// never stops it: after a short grace the time goes on in real time,
+// silently, and when the device plays again the music is heard from the
+// time's position (see stall.h).
 // Limits: kMaxStreams streams open at once, kMaxChannels channels.
 // All operations are called from the program's one thread. Each one except
 // FSOUND_GetError sets the error code: 0 on success, else the reason.
@@ -42,6 +45,11 @@ constexpr const char* kMusicBoxCaption = "VIRORUVOD";
 // Said once, on stderr and in the log, when FSOUND_Init finds no audio
 // output device and plays silently on a clock that still runs.
 constexpr const char* kNoAudioDeviceText = "no audio output device: playing without sound";
+// Said on stderr and in the log when the playing device stops consuming
+// samples, and when it plays again (see stall.h). Never a box: a box would
+// hold up the music-clocked opening.
+constexpr const char* kAudioStalledText = "the audio device stopped playing: the music goes on silently";
+constexpr const char* kAudioResumedText = "the audio device plays again: the music resumes where it stands";
 
 struct sound_stream;
 
@@ -62,7 +70,8 @@ sound_stream* FSOUND_Stream_OpenMpeg(const char* filename, unsigned mode);
 // returns the channel, or -1 (codes 2, 15). The device starts at the first
 // play; another stream playing is replaced.
 int FSOUND_Stream_Play(int channel, sound_stream* stream);
-// Milliseconds played since play started; 0 for a stream not playing.
+// Milliseconds played since play started (carried on in real time while the
+// device stalls); 0 for a stream not playing.
 uint32_t FSOUND_Stream_GetTime(sound_stream* stream);
 // The code of the last operation.
 int FSOUND_GetError();

@@ -14,6 +14,7 @@
 
 #include "platform/display.h"
 #include "platform/input.h"
+#include "platform/pacer.h"
 #include "platform/pointer.h"
 #include "platform/soundclock.h"
 
@@ -24,11 +25,28 @@ EM_JS(void, web_page_open, (const char* title, int width, int height), {
   Module.page.open(UTF8ToString(title), width, height);
 });
 
-// Waits for the next animation frame and puts the frame there. HEAPU8 is
-// looked up after the wait, when it is current even if memory grew meanwhile.
-EM_ASYNC_JS(void, web_page_frame, (const uint8_t* rgba, int width, int height), {
-  await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+// Waits for the next animation frame; returns its time stamp (ms).
+EM_ASYNC_JS(double, web_page_refresh, (), {
+  return await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+});
+
+// Puts the frame on the canvas. HEAPU8 is looked up here, when it is current
+// even if memory grew meanwhile.
+EM_JS(void, web_page_frame, (const uint8_t* rgba, int width, int height), {
   Module.page.draw(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+});
+
+// Optional page calls: a page without them still runs.
+EM_JS(void, web_page_pointer_active, (), {
+  if (Module.page.pointerActive) Module.page.pointerActive();
+});
+
+EM_JS(void, web_page_sound, (int state), {
+  if (Module.page.sound) Module.page.sound(['playing', 'stalled', 'silent'][state]);
+});
+
+EM_JS(void, web_player_flush, (), {
+  if (Module.page.audioFlush) Module.page.audioFlush();
 });
 
 EM_JS(void, web_page_close, (), { Module.page.close(); });
@@ -146,6 +164,7 @@ class WebBackend : public Backend {
       rgba_[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
     }
     pull_audio();
+    while (!pacer_.due(whole(web_page_refresh() * 1000.0))) pull_audio();
     web_page_frame(reinterpret_cast<const uint8_t*>(rgba_.data()), width_, height_);
   }
 
@@ -175,7 +194,11 @@ class WebBackend : public Backend {
     return kMouseOk;
   }
 
-  int32_t mouse_acquire() override { return mouse_open_ ? kMouseOk : kMouseNotAcquired; }
+  int32_t mouse_acquire() override {
+    if (!mouse_open_) return kMouseNotAcquired;
+    if (buttons_.acquire()) web_page_pointer_active();
+    return kMouseOk;
+  }
 
   int32_t mouse_read(MouseSample& sample) override {
     if (!mouse_open_) return kMouseNotAcquired;
@@ -189,11 +212,15 @@ class WebBackend : public Backend {
     return kMouseOk;
   }
 
-  void mouse_close() override { mouse_open_ = false; }
+  void mouse_close() override {
+    mouse_open_ = false;
+    buttons_.release();
+  }
 
+  // Without a player the music plays silently on real time.
   bool audio_open(AudioSource* source) override {
     if (source_ || !source) return false;
-    if (!web_player_open()) return false;
+    silent_ = !web_player_open();
     source_ = source;
     playing_ = false;
     handed_ = 0;
@@ -201,18 +228,36 @@ class WebBackend : public Backend {
     return true;
   }
 
+  bool audio_silent() const override { return source_ && silent_; }
+
   // The player starts counting from here; the first PCM goes out at once.
   void audio_play() override {
     if (!source_ || playing_) return;
     playing_ = true;
     handed_ = 0;
     clock_ms_ = 0;
+    started_ms_ = time_ms();
+    if (silent_) return;
     web_player_play();
+    pull_audio();
+  }
+
+  uint64_t time_ms() override { return whole(emscripten_get_now()); }
+
+  void audio_state(AudioState state) override { web_page_sound(static_cast<int>(state)); }
+
+  // The player drops its queue; the next pull hands it PCM from the
+  // source's new position.
+  void audio_flush() override {
+    if (!source_ || silent_) return;
+    web_player_flush();
+    handed_ = whole(player_report().played);
     pull_audio();
   }
 
   uint32_t audio_clock_ms() override {
     if (!source_ || !playing_) return 0;
+    if (silent_) return static_cast<uint32_t>(std::min<uint64_t>(time_ms() - started_ms_, UINT32_MAX));
     const PlayerReport r = player_report();
     SoundClockSample s;
     s.valid = r.valid;
@@ -229,9 +274,10 @@ class WebBackend : public Backend {
 
   void audio_close() override {
     if (!source_) return;
-    web_player_close();
+    if (!silent_) web_player_close();
     source_ = nullptr;
     playing_ = false;
+    silent_ = false;
   }
 
   void message_box(const char* caption, const char* text) override { web_page_message(caption, text); }
@@ -273,7 +319,7 @@ class WebBackend : public Backend {
 
   // Tops the player up to kAudioLeadFrames ahead of what it has played.
   void pull_audio() {
-    if (!source_ || !playing_) return;
+    if (!source_ || !playing_ || silent_) return;
     const uint64_t played = whole(player_report().played);
     while (handed_ < played + kAudioLeadFrames) {
       source_->fill(chunk_.data(), kAudioChunkFrames);
@@ -299,8 +345,12 @@ class WebBackend : public Backend {
   ButtonLatch buttons_;
   bool rest_after_read_ = false;
 
+  FramePacer pacer_;
+
   AudioSource* source_ = nullptr;
   bool playing_ = false;
+  bool silent_ = false;
+  uint64_t started_ms_ = 0;
   uint64_t handed_ = 0;
   uint32_t clock_ms_ = 0;
   std::array<int16_t, kAudioChunkFrames * kAudioChannels> chunk_{};

@@ -128,27 +128,39 @@ TEST_F(MouseTest, ButtonIsDownExactlyWhenBit7IsSet) {
   mouse_close();
 }
 
-// A press and release between two polls (a tap) reads as down at the next
-// poll and up at the one after; a held button reads as down until released.
-TEST_F(MouseTest, ButtonPressedSinceTheLastPollReadsAsDown) {
+// Before the first poll nothing reads the mouse: a tap then is dropped, a
+// button still held reads as down. After it, a press and release between two
+// polls (a tap) reads as down at the next poll and up at the one after; a
+// held button reads as down until released.
+TEST_F(MouseTest, PressesCountFromTheFirstPollOn) {
   using K = ScriptEvent::Kind;
-  std::vector<ScriptEvent> script = {button(K::Down, 0), button(K::Up, 0), button(K::Down, 1), button(K::Up, 1)};
-  for (ScriptEvent ev : {button(K::Down, 0), button(K::Down, 1)}) {
-    ev.frame = 1;
-    script.push_back(ev);
-  }
-  ScriptEvent release = button(K::Up, 0);
-  release.frame = 2;
-  script.push_back(release);
+  auto at = [](ScriptEvent ev, uint64_t frame) {
+    ev.frame = frame;
+    return ev;
+  };
+  std::vector<ScriptEvent> script = {
+      button(K::Down, 0), button(K::Up, 0), button(K::Down, 1),           // frame 0: left tapped, right held
+      at(button(K::Up, 1), 1),                                            // frame 1: right let go
+      at(button(K::Down, 0), 2), at(button(K::Up, 0), 2),                 // frame 2: both tapped
+      at(button(K::Down, 1), 2), at(button(K::Up, 1), 2),
+      at(button(K::Down, 0), 3), at(button(K::Down, 1), 3),               // frame 3: both held
+      at(button(K::Up, 0), 4),                                            // frame 4: left let go
+  };
   start(script);
   const std::vector<uint32_t> frame(16, 0);
-  // Polls 2 to 4: both held from frame 1; the left released at frame 2 shows at once.
-  const uint8_t want[][2] = {{1, 1}, {0, 0}, {1, 1}, {1, 1}, {0, 1}};
-  for (int poll = 0; poll < 5; ++poll) {
-    if (poll == 2 || poll == 4) hb_->window_present(frame.data(), 4, 4);  // frames 1 and 2 become due
+  struct Poll {
+    bool present_first;
+    uint8_t left, right;
+  };
+  const Poll polls[] = {{false, 0, 1}, {true, 0, 0}, {true, 1, 1}, {false, 0, 0},
+                        {true, 1, 1},  {false, 1, 1}, {true, 0, 1}};
+  int index = 0;
+  for (const Poll& p : polls) {
+    if (p.present_first) hb_->window_present(frame.data(), 4, 4);
     ASSERT_EQ(mouse_poll(), 0);
-    EXPECT_EQ(mouse_left, want[poll][0]) << "poll " << poll;
-    EXPECT_EQ(mouse_right, want[poll][1]) << "poll " << poll;
+    EXPECT_EQ(mouse_left, p.left) << "poll " << index;
+    EXPECT_EQ(mouse_right, p.right) << "poll " << index;
+    ++index;
   }
 }
 

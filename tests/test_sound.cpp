@@ -25,6 +25,7 @@
 #include "platform/mpegdecode.h"
 #include "platform/sound.h"
 #include "platform/soundclock.h"
+#include "platform/stall.h"
 #include "resources/log.h"
 
 namespace {
@@ -34,6 +35,8 @@ using platform::HeadlessConfig;
 using platform::MpegResult;
 using platform::SoundClock;
 using platform::SoundClockSample;
+using platform::StallChange;
+using platform::StallGuard;
 
 const std::string kData = std::string(VELMORA_SOURCE_DIR) + "/tests/data/";
 const std::string kTone = kData + "tone_1s.mp3";
@@ -342,6 +345,105 @@ TEST(SoundClockMath, ReadingsNeverGoBackwards) {
   EXPECT_EQ(clock.read({441, 441, 10000, true}, 15100, 1000000), 15u);
   clock.reset(44100);
   EXPECT_EQ(clock.read({0, 441, 0, true}, 2000, 1000000), 1u);
+}
+
+// The device plays, stops, plays again, is reopened (its clock starts again
+// from zero) and stops for good: the music clock stands for the grace, then
+// runs in real time, follows the device again, and never steps back or
+// further than the time that passed.
+TEST(StallGuardMath, ClockStandsForTheGraceThenRunsOnAndFollowsTheDeviceAgain) {
+  struct Step {
+    uint32_t device;
+    uint64_t now;
+    uint32_t music;
+    StallChange change;
+  };
+  const Step steps[] = {
+      {40, 1000, 40, StallChange::None},      // the first reading starts the clock
+      {140, 1100, 140, StallChange::None},
+      {140, 1200, 140, StallChange::None},    // the device stops
+      {140, 1599, 140, StallChange::None},    // still within the grace
+      {140, 1600, 140, StallChange::Stalled}, // the grace is over: it stood still
+      {140, 1700, 240, StallChange::None},    // real time from here
+      {140, 2000, 540, StallChange::None},
+      {150, 2050, 590, StallChange::Resumed}, // plays again; this step is still real time
+      {250, 2150, 690, StallChange::None},    // the device's own pace
+      {0, 2160, 690, StallChange::None},      // reopened: its clock starts from zero
+      {30, 2190, 720, StallChange::None},
+      {30, 2689, 720, StallChange::None},
+      {30, 2690, 720, StallChange::Stalled},
+      {30, 5000, 3030, StallChange::None},
+  };
+  StallGuard guard;
+  guard.reset();
+  uint32_t last = 0;
+  uint64_t last_now = 0;
+  for (const Step& st : steps) {
+    SCOPED_TRACE(testing::Message() << "device " << st.device << " at " << st.now);
+    const uint32_t music = guard.read(st.device, st.now);
+    EXPECT_EQ(music, st.music);
+    EXPECT_EQ(guard.change(), st.change);
+    if (last_now != 0) {
+      EXPECT_GE(music, last);
+      EXPECT_LE(music - last, st.now - last_now);
+    }
+    last = music;
+    last_now = st.now;
+  }
+}
+
+// The sound system over a headless device that stalls at 200 ms and plays
+// again at 1000 ms of a 100 fps clock: the stream's time stands for the
+// grace, runs on, and when the device plays again the user is told, the
+// device's queue is dropped and the music is heard from the time's position.
+TEST(SoundStall, TimeRunsOnSilentlyAndTheMusicResumesAtIt) {
+  HeadlessConfig config;
+  config.fps = 100;
+  config.stall_from_ms = 200;
+  config.stall_until_ms = 1000;
+  HeadlessBackend hb(config);
+  platform::backend_install(&hb);
+  ASSERT_TRUE(FSOUND_Init(kMixRate, kMaxChannels, 0));
+  sound_stream* stream = FSOUND_Stream_OpenMpeg(kTone.c_str(), kMusicMode);
+  ASSERT_NE(stream, nullptr);
+  ASSERT_EQ(FSOUND_Stream_Play(kAnyChannel, stream), 0);
+  testing::internal::CaptureStderr();
+  const uint32_t pixel = 0;
+  std::vector<uint32_t> times;
+  for (int frame = 0; frame <= 150; ++frame) {
+    times.push_back(FSOUND_Stream_GetTime(stream));
+    hb.window_present(&pixel, 1, 1);
+  }
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(times[20], 200u);
+  EXPECT_EQ(times[70], 200u);   // stood still for the grace
+  EXPECT_EQ(times[80], 300u);   // then real time
+  EXPECT_EQ(times[100], 500u);  // the device's clock moves again after this
+  EXPECT_EQ(times[101], 510u);
+  EXPECT_EQ(times[150], 1000u);
+  for (size_t i = 1; i < times.size(); ++i) {
+    EXPECT_GE(times[i], times[i - 1]) << "frame " << i;
+    EXPECT_LE(times[i] - times[i - 1], 10u) << "frame " << i;
+  }
+  for (const char* text : {kAudioStalledText, kAudioResumedText}) {
+    const std::string line = std::string(text) + "\n";
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    EXPECT_EQ(err.find(line, err.find(line) + 1), std::string::npos) << "said twice: " << err;
+  }
+  using platform::AudioState;
+  EXPECT_EQ(hb.audio_states(), (std::vector<AudioState>{AudioState::Stalled, AudioState::Playing}));
+  EXPECT_EQ(hb.audio_flushes(), 1);
+
+  // Resumed at 510 ms; nothing was pulled since: the next samples are the
+  // tone's from 510 ms on.
+  std::vector<int16_t> tone;
+  ASSERT_EQ(platform::mpeg_decode_file(kTone.c_str(), tone), MpegResult::Ok);
+  std::vector<int16_t> heard(2 * 64);
+  hb.audio_source()->fill(heard.data(), 64);
+  const size_t from = 510 * kMixRate / 1000 * 2;
+  EXPECT_TRUE(std::equal(heard.begin(), heard.end(), tone.begin() + static_cast<long>(from)));
+  FSOUND_Close();
+  platform::backend_install(nullptr);
 }
 
 }  // namespace

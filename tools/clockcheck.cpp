@@ -81,6 +81,9 @@ class CountingBackend : public platform::Backend {
   void audio_play() override { real_->audio_play(); }
   uint32_t audio_clock_ms() override { return real_->audio_clock_ms(); }
   void audio_close() override { real_->audio_close(); }
+  void audio_flush() override { real_->audio_flush(); }
+  void audio_state(platform::AudioState state) override { real_->audio_state(state); }
+  uint64_t time_ms() override { return real_->time_ms(); }
   void message_box(const char* caption, const char* text) override { real_->message_box(caption, text); }
 
   CountingSource counter;

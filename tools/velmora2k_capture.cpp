@@ -71,7 +71,8 @@ constexpr const char* kUsage =
     "  --save LIST    frames to save as PNG: all, or a list like 0-23,100,300-316\n"
     "  --out DIR      folder for frame_NNNNNN.png (default .)\n"
     "  --log FILE     write the diagnostic log to FILE\n"
-    "  --fail WHAT    inject a fault: mouse, sound or display@N\n"
+    "  --fail WHAT    inject a fault: mouse, sound, display@N, or stall@A[-B] (the\n"
+    "                 audio device stops playing at A ms, and plays again at B)\n"
     "  --video FILE   also encode the frames with the music through ffmpeg\n"
     "  -h, --help     show this help\n";
 
@@ -104,6 +105,23 @@ bool parse_save_list(const std::string& text, std::vector<FrameRange>& ranges) {
     ranges.push_back(r);
   }
   return !ranges.empty();
+}
+
+// "A" or "A-B" (milliseconds of the virtual clock, B above A).
+bool parse_stall(const std::string& text, platform::HeadlessConfig& config) {
+  constexpr uint64_t kLimit = UINT32_MAX;
+  uint64_t from = 0, until = 0;
+  const size_t dash = text.find('-');
+  if (dash == std::string::npos) {
+    if (!parse_u64(text, from) || from > kLimit) return false;
+    config.stall_from_ms = static_cast<int64_t>(from);
+    return true;
+  }
+  if (!parse_u64(text.substr(0, dash), from) || !parse_u64(text.substr(dash + 1), until)) return false;
+  if (until <= from || until > kLimit) return false;
+  config.stall_from_ms = static_cast<int64_t>(from);
+  config.stall_until_ms = static_cast<int64_t>(until);
+  return true;
 }
 
 Options parse(int argc, char** argv) {
@@ -147,8 +165,10 @@ Options parse(int argc, char** argv) {
         o.config.fail_sound = true;
       } else if (value.rfind("display@", 0) == 0 && parse_u64(value.substr(8), n) && n > 0) {
         o.config.fail_display_at = static_cast<int64_t>(n);
+      } else if (value.rfind("stall@", 0) == 0) {
+        if (!parse_stall(value.substr(6), o.config)) usage("--fail stall@A[-B] needs milliseconds, B above A");
       } else {
-        usage("--fail needs mouse, sound or display@N (N from 1)");
+        usage("--fail needs mouse, sound, display@N (N from 1) or stall@MS[-MS]");
       }
     } else {
       usage(("unknown option " + opt).c_str());
