@@ -59,6 +59,15 @@ endforeach()
 
 velmora_pack_data(${VELMORA_WEB_SITE_DIR})
 
+# The node tools find their data beside their own script, as the desktop
+# tools do beside themselves.
+add_custom_command(OUTPUT ${VELMORA_BIN_DIR}/pak.pak ${VELMORA_BIN_DIR}/qtn.mp3
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VELMORA_WEB_SITE_DIR}/pak.pak ${VELMORA_BIN_DIR}/pak.pak
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/data/qtn.mp3 ${VELMORA_BIN_DIR}/qtn.mp3
+  DEPENDS ${VELMORA_WEB_SITE_DIR}/pak.pak ${CMAKE_SOURCE_DIR}/data/qtn.mp3
+  VERBATIM)
+add_custom_target(velmora_tool_data ALL DEPENDS ${VELMORA_BIN_DIR}/pak.pak ${VELMORA_BIN_DIR}/qtn.mp3)
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/webapp.cmake)
   include(${CMAKE_SOURCE_DIR}/cmake/webapp.cmake)
 endif()

@@ -85,6 +85,25 @@ script -q -e -c "'$capture' --input '$work/esc.txt'" "$work/tty" >/dev/null
 tr '\r' '\n' <"$work/tty" >"$work/tty_lines"
 check "progress without a limit" grep -Eq "^frame 40  music 0:00\.6  [0-9.]+x real time" "$work/tty_lines"
 
+# Nothing reads the mouse before the menu (from frame 191 at 10 frames a
+# second): a click during the opening, with the pointer over CONTACT, changes
+# no menu frame. An audio device that stops playing at 8 s holds the menu back
+# by the half-second grace (5 frames), with the same pixels, and says so once.
+printf '60 down left\n60 up left\n' > "$work/click.txt"
+"$capture" --fps 10 --frames 230 --save 195-229 --out "$work/plain" >/dev/null
+"$capture" --fps 10 --frames 230 --save 195-229 --out "$work/click" --input "$work/click.txt" >/dev/null
+check "a click in the opening chooses nothing" diff -r "$work/plain" "$work/click"
+"$capture" --fps 10 --frames 235 --save 200-234 --out "$work/stall" --fail stall@8000 >/dev/null 2>"$work/err"
+check "stalled run" [ "$?" -eq 0 ]
+same=0
+for f in $(seq 195 229); do
+  cmp -s "$work/plain/frame_000$f.png" "$work/stall/frame_000$((f + 5)).png" && same=$((same + 1))
+done
+check "stalled music: the menu 5 frames later, same pixels" [ "$same" -eq 35 ]
+check "stall said once" [ "$(grep -c "audio device stopped playing" "$work/err")" -eq 1 ]
+"$capture" --fail stall@900-300 >/dev/null 2>"$work/err"
+check "a stall that ends before it starts is refused" [ "$?" -eq 2 ]
+
 # Video: a clear message and exit code 1 without ffmpeg ...
 mkdir -p "$work/nobin"
 for tool in bash sh env; do ln -sf "$(command -v $tool)" "$work/nobin/$tool"; done

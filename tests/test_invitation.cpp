@@ -478,6 +478,32 @@ TEST_F(Menu, ShortClicksChooseAndReturn) {
   EXPECT_EQ(record_of(r, m + 44).main_state, 0u);
 }
 
+// Nothing reads the mouse before the menu: a click during the opening (the
+// pointer starts over CONTACT) leaves every menu frame as it is, while a
+// button still held when the menu first reads it counts, as a held button
+// would. (Taps in the menu: ShortClicksChooseAndReturn.)
+TEST_F(Menu, ClickDuringTheOpeningChoosesNothing) {
+  const uint64_t m = menu_start();
+  auto run_with = [&](const std::string& script) {
+    Options o;
+    o.fps = 10;
+    o.script = script;
+    o.max_frames = static_cast<int64_t>(m + 30);
+    for (uint64_t f = m; f < m + 30; ++f) o.keep.insert(f);
+    return invitation::run(o);
+  };
+  const Result quiet = run_with("");
+  const Result clicked = run_with("60 down left\n60 up left\n61 down right\n62 up right\n" +
+                                  std::to_string(m - 1) + " down left\n" + std::to_string(m - 1) + " up left\n");
+  ASSERT_EQ(clicked.menu_start(), m);
+  for (uint64_t f = m; f < m + 30; ++f) {
+    ASSERT_EQ(record_of(clicked, f).main_state, 0u) << "frame " << f;
+    ASSERT_TRUE(clicked.frames.at(f) == quiet.frames.at(f)) << "frame " << f;
+  }
+  const Result held = run_with("60 down left\n");
+  EXPECT_NE(record_of(held, m).main_state, 0u);
+}
+
 TEST_F(Menu, ExitButtonFadesFromTheMenuFrameOfTheClick) {
   const uint64_t m = menu_start();
   const Result r = invitation::run(fade_options(m + 3, at(0, "move -20 100") + at(2, "down left")));
@@ -579,6 +605,43 @@ TEST(Failures, NoAudioDevicePlaysSilentlyOnARunningClock) {
   EXPECT_GT(r.records.back().clock, 19000u);
   const std::string told = std::string(kNoAudioDeviceText) + "\n";
   for (const std::string* text : {&r.err, &r.log}) {
+    const size_t first = text->find(told);
+    EXPECT_NE(first, std::string::npos) << *text;
+    EXPECT_EQ(text->find(told, first + 1), std::string::npos) << "said more than once";
+  }
+}
+
+// An audio device that stops playing during the captions (at 8 s) does not
+// hold the opening: the music clock stands for the grace (half a second,
+// three frames at 6 fps, rounded up), then runs on, so the menu comes that
+// many frames later with the same pixels. The user is told once.
+TEST(Failures, StalledMusicReachesTheMenuAGraceLater) {
+  constexpr double kFps = 6;
+  constexpr uint64_t kGraceFrames = 3;  // ceil(500 x 6 / 1000)
+  auto run_with = [&](int64_t stall_from) {
+    Options o;
+    o.fps = kFps;
+    o.max_frames = 150;
+    o.log = true;
+    o.faults.stall_from_ms = stall_from;
+    o.keep_all = true;
+    return invitation::run(o);
+  };
+  const Result plain = run_with(-1);
+  const Result stalled = run_with(8000);
+  ASSERT_EQ(stalled.exit_code, 0) << stalled.err;
+  const uint64_t m = plain.menu_start();
+  ASSERT_LT(m + kGraceFrames + 5, 150u);
+  EXPECT_EQ(stalled.menu_start(), m + kGraceFrames);
+  for (uint64_t f = m; f + kGraceFrames < 150; ++f) {
+    ASSERT_TRUE(stalled.frames.at(f + kGraceFrames) == plain.frames.at(f)) << "menu frame " << f - m;
+  }
+  for (size_t i = 1; i < stalled.records.size(); ++i) {
+    const uint32_t step = stalled.records[i].clock - stalled.records[i - 1].clock;
+    ASSERT_LE(step, 167u) << "the clock jumped or went back at frame " << i;
+  }
+  const std::string told = std::string(kAudioStalledText) + "\n";
+  for (const std::string* text : {&stalled.err, &stalled.log}) {
     const size_t first = text->find(told);
     EXPECT_NE(first, std::string::npos) << *text;
     EXPECT_EQ(text->find(told, first + 1), std::string::npos) << "said more than once";

@@ -1,7 +1,10 @@
 // The layers of the product point one way: every `#include "..."` line of
 // the product folders names a header of its own folder or of one the table
-// below allows. A line that points the wrong way fails the test, named by
-// file and line.
+// below allows. And what differs between systems stays in platform/: no
+// other folder of the product or its tools includes SDL or emscripten
+// headers or tests a system's macro (instruction-set macros are no system's:
+// the pixel kernels choose by them). A line that breaks either fails the
+// test, named by file and line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,18 +59,23 @@ std::string included(const std::string& line) {
   return close == std::string::npos ? "" : line.substr(open + 1, close - open - 1);
 }
 
+// The C++ files of a folder, in name order.
+std::vector<fs::path> sources(const fs::path& folder) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string ext = entry.path().extension().string();
+    if (ext == ".cpp" || ext == ".h") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
 // Every include line of the product that points the wrong way, as
 // "file:line: header"; seen counts the include lines read.
 std::vector<std::string> wrong_includes(const fs::path& root, int& seen) {
   std::vector<std::string> wrong;
   for (const layer& l : kLayers) {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(root / l.folder)) {
-      const std::string ext = entry.path().extension().string();
-      if (ext == ".cpp" || ext == ".h") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    for (const fs::path& file : files) {
+    for (const fs::path& file : sources(root / l.folder)) {
       std::ifstream in(file);
       std::string line;
       for (int number = 1; std::getline(in, line); ++number) {
@@ -81,6 +89,55 @@ std::vector<std::string> wrong_includes(const fs::path& root, int& seen) {
     }
   }
   return wrong;
+}
+
+// Folders whose code runs the same on every system.
+const char* const kPortableFolders[] = {"app", "gfx2d", "render3d", "resources", "tools"};
+const char* const kSystemHeaders[] = {"<SDL", "<emscripten"};
+const char* const kSystemMacros[] = {"_WIN32", "_WIN64", "__EMSCRIPTEN__", "__linux__", "__APPLE__", "__unix__"};
+
+// Why a line ties its file to one system, or "" when it does not.
+std::string system_tie(const std::string& line) {
+  const size_t hash = line.find_first_not_of(" \t");
+  if (hash == std::string::npos || line[hash] != '#') return "";
+  const size_t word = line.find_first_not_of(" \t", hash + 1);
+  if (word == std::string::npos) return "";
+  const std::string rest = line.substr(word);
+  if (rest.compare(0, 7, "include") == 0) {
+    for (const char* header : kSystemHeaders) {
+      if (rest.find(header) != std::string::npos) return std::string("includes ") + header + "...>";
+    }
+    return "";
+  }
+  if (rest.compare(0, 2, "if") != 0 && rest.compare(0, 4, "elif") != 0) return "";
+  for (const char* macro : kSystemMacros) {
+    if (rest.find(macro) != std::string::npos) return std::string("tests ") + macro;
+  }
+  return "";
+}
+
+TEST(Layers, SystemSpecificCodeStaysInPlatform) {
+  EXPECT_EQ(system_tie("#include <SDL.h>"), "includes <SDL...>");
+  EXPECT_EQ(system_tie("  #  ifdef _WIN32"), "tests _WIN32");
+  EXPECT_EQ(system_tie("// #ifdef _WIN32 in a comment"), "");
+  EXPECT_EQ(system_tie("#if defined(__EMSCRIPTEN__) || defined(__linux__)"), "tests __EMSCRIPTEN__");
+  EXPECT_EQ(system_tie("#elif _WIN32"), "tests _WIN32");
+  EXPECT_EQ(system_tie("#if defined(__SSE2__)"), "");
+  std::string listed;
+  int files = 0;
+  for (const char* folder : kPortableFolders) {
+    for (const fs::path& file : sources(fs::path(VELMORA_SOURCE_DIR) / folder)) {
+      ++files;
+      std::ifstream in(file);
+      std::string line;
+      for (int number = 1; std::getline(in, line); ++number) {
+        const std::string tie = system_tie(line);
+        if (!tie.empty()) listed += "\n  " + std::string(folder) + "/" + file.filename().string() + ":" + std::to_string(number) + ": " + tie;
+      }
+    }
+  }
+  EXPECT_GT(files, 40) << "the sources were not found";
+  EXPECT_TRUE(listed.empty()) << "system-specific lines outside platform/:" << listed;
 }
 
 TEST(Layers, IncludesPointOneWay) {

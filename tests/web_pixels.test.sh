@@ -72,4 +72,9 @@ PY
 check "every frame byte-identical" [ "$?" -eq 0 ]
 check "same archive packed under node" cmp -s "$bin_dir/pak.pak" "$site/pak.pak"
 
+# Without --data, started from another folder, the tool under node finds the
+# data beside its own script.
+line=$(cd "$work" && node --no-experimental-fetch "$web_bin/velmora2k-capture.js" --frames 30 2>&1 | tail -n 1)
+check "node tool finds its data beside itself" [ "$line" = "stopped: after 30 frames" ]
+
 checks_done

@@ -1,7 +1,10 @@
 // The web build in headless Chromium, driven through the DevTools protocol.
 // Three runs at once, each in its own browser context:
-//  desktop: start click, loading screen, music clock against the audio
-//    context's time (its rate and the time heard), a hidden tab, menu (header band exactly the panel's), pointer onto
+//  desktop (Chromium's frame rate limit lifted, so animation frames come far
+//    faster than 60 a second): start click, loading screen, music clock
+//    against the audio context's time (its rate and the time heard), a click
+//    during the opening that chooses nothing, a hidden tab, menu (header band
+//    exactly the panel's) presented at most once per 60 Hz tick, pointer onto
 //    INFO and a click, the page, Esc, the fade to black, the end screen, and
 //    "play again" starting a new run;
 //  phone: a 390 x 844 portrait touch screen: the canvas fits the width, a tap
@@ -15,6 +18,7 @@
 // EXPECT_DIR holds raw RGB crops of the program's pictures (see
 // web_browser.test.sh). Exits non-zero on the first failed check.
 import fs from 'node:fs';
+import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
@@ -80,6 +84,10 @@ async function waitRegion(page, name, timeout) {
     throw new Error(`the canvas never showed ${kRegions[name].label} (${n} pixels differ at the end)`);
   }
   check(true, `the canvas shows ${kRegions[name].label} exactly`);
+}
+
+async function regionShown(page, name) {
+  return page.evaluate((n) => window.__differing(n) === 0, name);
 }
 
 async function waitState(page, state, timeout = kStepTimeout) {
@@ -185,6 +193,27 @@ async function watchFade(page) {
   });
 }
 
+// Counts the frames put on the canvas over two seconds of the menu: at most
+// one per 60 Hz tick (a loose lower bound only: the machine is busy).
+async function checkPace(page) {
+  const times = await page.evaluate(() => new Promise((resolve) => {
+    const put = CanvasRenderingContext2D.prototype.putImageData;
+    const seen = [];
+    CanvasRenderingContext2D.prototype.putImageData = function (...args) {
+      seen.push(performance.now());
+      return put.apply(this, args);
+    };
+    setTimeout(() => {
+      CanvasRenderingContext2D.prototype.putImageData = put;
+      resolve(seen);
+    }, 2000);
+  }));
+  const span = times.length > 1 ? times[times.length - 1] - times[0] : 0;
+  const ticks = span * 60 / 1000;
+  console.log(`pace: ${times.length} frames in ${span.toFixed(0)} ms (${(times.length * 1000 / (span || 1)).toFixed(1)} a second)`);
+  check(times.length >= 20 && times.length - 1 <= ticks + 1, 'the menu presents at most one frame per 60 Hz tick');
+}
+
 async function desktop(browser, url) {
   const log = [];
   const page = await openPage(browser, url, log);
@@ -192,8 +221,14 @@ async function desktop(browser, url) {
     await page.click('#start');
     await waitRegion(page, 'loading', kStepTimeout);
     await checkClock(page);
+    // Over CONTACT, where the pointer starts: nothing reads the mouse yet.
+    const contact = await pagePoint(page, 320, 240);
+    await page.mouse.click(contact.x, contact.y);
     await checkHidden(page);
     await waitRegion(page, 'menu', kMenuTimeout);
+    await sleep(1000);
+    check(await regionShown(page, 'menuMargin'), 'a click during the opening chose nothing');
+    await checkPace(page);
 
     const info = await pagePoint(page, kInfo.x, kInfo.y);
     await page.mouse.move(info.x - 100, info.y + 60);
@@ -363,6 +398,25 @@ async function unsupported(browser, url) {
   }
 }
 
+// The test server keeps to the site: an encoded "../" reaches no file beside
+// it, not even in a sibling folder whose name begins with the site's.
+async function serverKeepsToTheSite() {
+  const top = fs.mkdtempSync(path.join(os.tmpdir(), 'velmora-serve-'));
+  fs.mkdirSync(path.join(top, 'site'));
+  fs.writeFileSync(path.join(top, 'site', 'index.html'), 'inside');
+  fs.mkdirSync(path.join(top, 'site-data'));
+  fs.writeFileSync(path.join(top, 'site-data', 'secret.txt'), 'outside');
+  const {server, url} = await serve(path.join(top, 'site'));
+  const status = (p) => new Promise((resolve) => http.get(url + p, (r) => { r.resume(); resolve(r.statusCode); })
+    .on('error', () => resolve(0)));
+  const codes = [await status('..%2fsite-data%2fsecret.txt'), await status('%2e%2e/site-data/secret.txt'),
+                 await status('index.html')];
+  server.close();
+  fs.rmSync(top, {recursive: true, force: true});
+  check(codes.join() === '404,404,200', `the test server refuses a path out of the site (${codes.join()})`);
+}
+
+await serverKeepsToTheSite();
 const site = await serve(siteDir);
 const broken = await serve(siteDir, ['qtn.mp3']);
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velmora-chromium-'));
@@ -371,7 +425,7 @@ const browser = await puppeteer.launch({
   headless: true,
   userDataDir: profile,
   args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync'],
+         '--disable-component-update', '--disable-sync', '--disable-frame-rate-limit'],
 });
 let failed = false;
 try {

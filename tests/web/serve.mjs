@@ -1,6 +1,7 @@
 // A static file server for the site folder on 127.0.0.1 at a free port,
 // with the types browsers insist on (JavaScript for worklet modules). Files
-// named in `hidden` answer 404 as if they were not there.
+// named in `hidden` answer 404 as if they were not there, and so does any
+// path that leads out of the site (an encoded "../" included).
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -14,17 +15,29 @@ const kTypes = {
   '.png': 'image/png',
 };
 
+// The file a request names inside the site, or null.
+function siteFile(site, url) {
+  let name;
+  try {
+    name = decodeURIComponent(new URL(url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
+  } catch (e) {
+    return null;  // a malformed escape
+  }
+  const file = path.resolve(site, name);
+  return file.startsWith(site + path.sep) ? {name, file} : null;
+}
+
 export function serve(root, hidden = []) {
+  const site = path.resolve(root);
   const server = http.createServer((req, res) => {
-    const name = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
-    const file = path.join(root, name);
-    if (!file.startsWith(path.resolve(root)) || hidden.includes(name) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+    const found = siteFile(site, req.url);
+    if (!found || hidden.includes(found.name) || !fs.existsSync(found.file) || !fs.statSync(found.file).isFile()) {
       res.writeHead(404, {'Content-Type': 'text/plain'});
       res.end('not found\n');
       return;
     }
-    res.writeHead(200, {'Content-Type': kTypes[path.extname(file)] || 'application/octet-stream'});
-    fs.createReadStream(file).pipe(res);
+    res.writeHead(200, {'Content-Type': kTypes[path.extname(found.file)] || 'application/octet-stream'});
+    fs.createReadStream(found.file).pipe(res);
   });
   return new Promise((resolve, reject) => {
     server.on('error', reject);
