@@ -228,9 +228,12 @@ class SdlBackend : public Backend {
 
   // The display's refresh rate as SDL reports it, 0 when unknown (the pacer
   // then learns it).
+  // (The display's current mode: the window's own "display mode" is the
+  // one it would take in exclusive full screen, closest to its size.)
   double display_refresh_hz() const {
     SDL_DisplayMode mode{};
-    if (!window_ || SDL_GetWindowDisplayMode(window_, &mode) != 0) return 0;
+    const int index = window_ ? SDL_GetWindowDisplayIndex(window_) : -1;
+    if (index < 0 || SDL_GetCurrentDisplayMode(index, &mode) != 0) return 0;
     return mode.refresh_rate > 0 ? mode.refresh_rate : 0;
   }
 
