@@ -31,6 +31,7 @@
 #include "platform/process.h"
 #include "resources/log.h"
 #include "resources/pngwrite.h"
+#include "velmora_version.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ constexpr const char* kUsage =
     "  --log FILE     write the diagnostic log to FILE\n"
     "  --fail WHAT    inject a fault: mouse, sound or display@N\n"
     "  --video FILE   also encode the frames with the music through ffmpeg\n"
-    "  -h, --help     show this help\n";
+    "  -h, --help     show this help\n"
+    "  --version      show the version\n";
 
 [[noreturn]] void usage(const char* message) {
   std::fprintf(stderr, "velmora2k-capture: %s\n%s", message, kUsage);
@@ -112,6 +114,10 @@ Options parse(int argc, char** argv) {
     const std::string opt = argv[i];
     if (opt == "--help" || opt == "-h") {
       std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (opt == "--version") {
+      std::puts("velmora2k-capture " VELMORA_VERSION);
       std::exit(0);
     }
     if (i + 1 >= argc) usage(("missing value after " + opt).c_str());
