@@ -25,7 +25,7 @@ set(VELMORA_ICON_SIZES 16 32 48 64 128 256)
 # page cannot tell other options than the program takes; the invitation takes
 # no options, and its page is written out in dist/man/velmora2k.1.in.
 set(VELMORA_DOC_DIR ${CMAKE_BINARY_DIR}/doc)
-set(velmora_docs ${VELMORA_DOC_DIR}/velmora2k.1.gz ${VELMORA_DOC_DIR}/changelog.gz)
+set(velmora_man_pages ${VELMORA_DOC_DIR}/velmora2k.1.gz)
 configure_file(${CMAKE_SOURCE_DIR}/dist/man/velmora2k.1.in ${VELMORA_DOC_DIR}/velmora2k.1 @ONLY)
 add_custom_command(OUTPUT ${VELMORA_DOC_DIR}/velmora2k.1.gz
   COMMAND gzip -9nfk ${VELMORA_DOC_DIR}/velmora2k.1
@@ -54,12 +54,12 @@ if(VELMORA_HELP2MAN AND NOT CMAKE_CROSSCOMPILING)
       BYPRODUCTS ${page}
       COMMENT "Manual page of ${tool}"
       VERBATIM)
-    list(APPEND velmora_docs ${page}.gz)
+    list(APPEND velmora_man_pages ${page}.gz)
   endforeach()
 else()
   message(STATUS "help2man not found: the tools' manual pages are left out (scripts/deps.sh test installs it)")
 endif()
-add_custom_target(velmora_docs ALL DEPENDS ${velmora_docs})
+add_custom_target(velmora_docs ALL DEPENDS ${velmora_man_pages} ${VELMORA_DOC_DIR}/changelog.gz)
 
 # Everything the install and the package hold; ./test.sh builds this much of
 # the release tree for the package test.
@@ -75,8 +75,7 @@ foreach(size ${VELMORA_ICON_SIZES})
     RENAME velmora2k.png)
 endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/dist/org.velmora2000.velmora2k.metainfo.xml DESTINATION share/metainfo)
-list(FILTER velmora_docs INCLUDE REGEX "\\.1\\.gz$")
-install(FILES ${velmora_docs} DESTINATION share/man/man1)
+install(FILES ${velmora_man_pages} DESTINATION share/man/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright ${VELMORA_DOC_DIR}/changelog.gz DESTINATION share/doc/velmora2k)
 
 # cpack -G DEB: velmora2k_<version>_<arch>.deb, installed under /usr, with the
