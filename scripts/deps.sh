@@ -7,7 +7,8 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libpng-dev
                 zlib1g-dev libjpeg62-turbo-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps
-               python3 python3-pil python3-numpy fonts-dejavu-core imagemagick ffmpeg clang libclang-rt-14-dev)
+               python3 python3-pil python3-numpy fonts-dejavu-core imagemagick ffmpeg clang libclang-rt-14-dev
+               help2man lintian appstream man-db)
 # The browser build: the WebAssembly compiler, node to run its tools, what
 # scripts/webdeps.sh needs to fetch and unpack Debian's library sources, and the
 # browser the web tests drive.

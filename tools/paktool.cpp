@@ -8,6 +8,7 @@
 //   paktool [--log FILE] decode [--pak PAK] NAME OUT
 //                                                  load NAME as the program does, widen
 //                                                  to 32 bits, write the block raw to OUT
+//   paktool --help | --version
 //
 // Errors take the program's own path: an error report (stderr) and exit
 // status 1. pack refuses what the reader could not serve (see pakwrite.h)
@@ -29,6 +30,7 @@
 #include "resources/mempool.h"
 #include "resources/pak.h"
 #include "resources/pakwrite.h"
+#include "velmora_version.h"
 
 namespace {
 
@@ -38,6 +40,26 @@ constexpr char kUsage[] =
     "       paktool [--log FILE] extract PAK DIR\n"
     "       paktool [--log FILE] cat PAK NAME\n"
     "       paktool [--log FILE] decode [--pak PAK] NAME OUT";
+
+// --help: the usage, then each command and option (the manual page is made from it).
+constexpr char kHelp[] =
+    "\n"
+    "Builds and inspects the invitation's data archive with the program's own\n"
+    "archive, file and picture code.\n"
+    "\n"
+    "Commands:\n"
+    "  pack OUT.pak FILE...   archive the files under their base names\n"
+    "  list PAK               name, offset and size of each entry\n"
+    "  extract PAK DIR        write every entry into DIR\n"
+    "  cat PAK NAME           write what opening NAME yields to stdout\n"
+    "  decode [--pak PAK] NAME OUT\n"
+    "                         load the picture NAME as the program does, widen it\n"
+    "                         to 32 bits and write the pixels raw to OUT\n"
+    "\n"
+    "Options:\n"
+    "  --log FILE             write the diagnostic log to FILE\n"
+    "  -h, --help             show this help\n"
+    "  --version              show the version\n";
 
 [[noreturn]] void fail(const std::string& text) {
   error_report(("paktool: " + text + "\n").c_str());
@@ -175,6 +197,14 @@ int main(int argc, char** argv) {
   static platform::HeadlessBackend backend;
   platform::backend_install(&backend);
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::printf("%s\n%s", kUsage, kHelp);
+    return 0;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    std::puts("paktool " VELMORA_VERSION);
+    return 0;
+  }
   if (args.size() >= 2 && args[0] == "--log") {
     log_enable(g_log, args[1].c_str());
     args.erase(args.begin(), args.begin() + 2);

@@ -31,6 +31,7 @@
 #include "platform/process.h"
 #include "resources/log.h"
 #include "resources/pngwrite.h"
+#include "velmora_version.h"
 
 namespace {
 
@@ -74,7 +75,8 @@ constexpr const char* kUsage =
     "  --fail WHAT    inject a fault: mouse, sound, display@N, or stall@A[-B] (the\n"
     "                 audio device stops playing at A ms, and plays again at B)\n"
     "  --video FILE   also encode the frames with the music through ffmpeg\n"
-    "  -h, --help     show this help\n";
+    "  -h, --help     show this help\n"
+    "  --version      show the version\n";
 
 [[noreturn]] void usage(const char* message) {
   std::fprintf(stderr, "velmora2k-capture: %s\n%s", message, kUsage);
@@ -130,6 +132,10 @@ Options parse(int argc, char** argv) {
     const std::string opt = argv[i];
     if (opt == "--help" || opt == "-h") {
       std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (opt == "--version") {
+      std::puts("velmora2k-capture " VELMORA_VERSION);
       std::exit(0);
     }
     if (i + 1 >= argc) usage(("missing value after " + opt).c_str());
