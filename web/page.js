@@ -18,6 +18,7 @@ import {attach} from './input.js';
 const kProgram = ['velmora.js', 'velmora.wasm', 'pak.pak'];
 const kMusic = 'qtn.mp3';
 const kPullIntervalMs = 50;
+const kUnlockDelayMs = 50;
 
 // The smallest modules using what the build uses (cmake/web.cmake): an
 // i8x16 operation, and memory.copy.
@@ -200,8 +201,12 @@ async function begin() {
   const state = screens.state();
   if (state !== 'start' && state !== 'ended' && state !== 'failed') return;
   screens.setState('loading');
-  queueProgress();
-  const unlocked = player.unlock();  // inside the click: browsers allow sound only here
+  showProgress();
+  // Sound may start only in answer to the click. Opening the audio device can
+  // hold the main thread for a second on some systems, so it waits until the
+  // progress is on the screen: a timer this short set within the click still
+  // counts as part of it (browsers allow sound for a while after a click).
+  const unlocked = new Promise((resolve) => setTimeout(resolve, kUnlockDelayMs)).then(player.unlock);
   fetchMusic();
   let files;
   try {
