@@ -105,7 +105,9 @@ loader.onProgress(queueProgress);
 
 // ---- What the backend (platform/web.cpp) calls.
 function pageFor(run) {
-  let image = null;  // reused from frame to frame
+  // The frame's pixels in place in the module's memory, without a copy; made
+  // again when the memory grows (its old buffer is then gone).
+  let image = null;
   let context2d = null;
   return {
     open(title) {
@@ -113,9 +115,11 @@ function pageFor(run) {
     },
     draw(rgba, width, height) {
       if (run.ended) return;
-      if (!image || image.width !== width || image.height !== height) image = new ImageData(width, height);
+      if (!image || image.data.buffer !== rgba.buffer || image.data.byteOffset !== rgba.byteOffset ||
+          image.width !== width || image.height !== height) {
+        image = new ImageData(new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, width * height * 4), width, height);
+      }
       if (!context2d) context2d = canvas.getContext('2d', {alpha: false});
-      image.data.set(rgba);
       context2d.putImageData(image, 0, 0);
     },
     close() {
