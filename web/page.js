@@ -40,14 +40,17 @@ function missingFeature() {
   return null;
 }
 
-// ---- The music, fetched once for the visit and written into each run.
+// ---- The music, fetched once for the visit and written into each run. A
+// failed download is reported when the program needs the file, with a retry.
 let music;  // undefined while on its way, null when the site has none, else the bytes
 let musicLoading = false;
+let musicError = null;
 let current = null;  // the live run
 
 function fetchMusic() {
   if (music !== undefined || musicLoading) return;
   musicLoading = true;
+  musicError = null;
   loader.load(kMusic).then((bytes) => {
     musicLoading = false;
     music = bytes;
@@ -55,11 +58,15 @@ function fetchMusic() {
     queueProgress();
   }, (e) => {
     musicLoading = false;
-    if (!current || current.ended) return;
-    screens.failed(e.message, () => {
-      screens.setState('running');
-      fetchMusic();
-    });
+    musicError = e;
+    if (current && !current.ended && current.musicWaiters.length) musicFailed();
+  });
+}
+
+function musicFailed() {
+  screens.failed(musicError.message, () => {
+    screens.setState('running');
+    fetchMusic();
   });
 }
 
@@ -148,6 +155,7 @@ function pageFor(run) {
         return;
       }
       run.musicWaiters.push(resolve);
+      if (musicError && !musicLoading) musicFailed();
       queueProgress();
     }),
   };

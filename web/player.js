@@ -12,7 +12,8 @@
 // - soundState(state) with 'playing' | 'stalled' | 'silent' from the
 //   program; onNotice(fn) gets the notice to show: null, 'tap for sound'
 //   (the music stalled while the context is suspended or interrupted; a tap,
-//   a key or the tab being shown again resumes it) or 'no sound'.
+//   a key or the tab being shown again resumes it), 'sound interrupted' (it
+//   stalled with the context running) or 'no sound'.
 // - onLow(fn): called when the player holds less than it should, so the
 //   program hands it more.
 'use strict';
@@ -101,8 +102,8 @@ export function resume() {
 }
 
 function updateNotice() {
-  if (sound === 'stalled' && ctx && ctx.state !== 'running') {
-    noticeFn('tap for sound');
+  if (sound === 'stalled') {
+    noticeFn(ctx && ctx.state !== 'running' ? 'tap for sound' : 'sound interrupted');
   } else if (sound === 'silent') {
     noticeFn('no sound');
   } else {

@@ -25,6 +25,7 @@ export const kHeight = 480;
 const kOverlays = {start: 'start', message: 'box', failed: 'failed', ended: 'end', unsupported: 'unsupported'};
 const kBackBeside = 72;  // CSS px the back column needs beside the picture
 const kHintMs = 5000;
+const kTurnHint = 'Turn your phone sideways for a bigger picture.';
 
 const $ = (id) => document.getElementById(id);
 const body = document.body;
@@ -102,12 +103,13 @@ export function notice(text, onTap) {
   el.onclick = onTap || null;
 }
 
-function hint(text) {
+// A line of advice under the picture, for a few seconds unless it stays.
+function hint(text, stays) {
   const el = $('hint');
   clearTimeout(hintTimer);
   el.textContent = text || '';
   el.hidden = !text;
-  if (text) hintTimer = setTimeout(() => { el.hidden = true; }, kHintMs);
+  if (text && !stays) hintTimer = setTimeout(() => { el.hidden = true; }, kHintMs);
 }
 
 export function touch() {
@@ -147,7 +149,12 @@ export function fitCanvas() {
   $('stage').style.right = (back.hidden || back.dataset.place !== 'beside') ? '0' : (w - roomW) + 'px';
   $('stage').style.bottom = (back.hidden || back.dataset.place !== 'below') ? '0' : (h - roomH) + 'px';
   canvas.classList.toggle('smooth', scale * (window.devicePixelRatio || 1) < 1);
-  if (usesTouch && state() === 'running' && h > w) hint('Turn your phone sideways for a bigger picture.');
+  const portrait = usesTouch && state() === 'running' && h > w;
+  if (portrait) {
+    hint(kTurnHint, true);
+  } else if ($('hint').textContent === kTurnHint) {
+    hint(null);
+  }
 }
 window.addEventListener('resize', fitCanvas);
 window.addEventListener('orientationchange', fitCanvas);
