@@ -12,7 +12,7 @@
 //    control return;
 //  slow link: 1.5 Mbit/s with 150 ms latency: progress moves within 0.5 s
 //    of the click, the loading screen is on the canvas within 12 s, then the
-//    menu exactly;
+//    menu exactly, all in at most 4 MB;
 //  a pak.pak served short: the message and its retry button; served whole
 //    again, the retry plays;
 //  keyboard and full screen: focus on the start control, Enter starts, the
@@ -62,6 +62,7 @@ const kExit = {x: 320, y: 340};
 const kSlowLink = {latency: 150, bitsPerSecond: 1.5e6};
 const kProgressWithinMs = 500;
 const kLoadingScreenWithinMs = 12000;
+const kVisitBytes = 4000000;
 
 // The party's facts (data/web/party.txt) and the text pages, as the page
 // must show them.
@@ -433,12 +434,15 @@ async function withoutWorklet(browser, url) {
 // A 1.5 Mbit/s link with 150 ms latency, from a plain server: the page
 // shows progress moving within kProgressWithinMs of the click, the program's
 // own loading screen is on the canvas within kLoadingScreenWithinMs, and the
-// menu follows exactly once the music has arrived.
+// menu follows exactly once the music has arrived; the whole visit
+// downloads at most kVisitBytes.
 async function slowLink(browser, url) {
   const log = [];
+  let visitBytes = 0;
   const throttle = async (page) => {
     const cdp = await page.createCDPSession();
     await cdp.send('Network.enable');
+    cdp.on('Network.loadingFinished', (e) => { visitBytes += e.encodedDataLength; });
     await cdp.send('Network.emulateNetworkConditions', {
       offline: false,
       latency: kSlowLink.latency,
@@ -475,7 +479,8 @@ async function slowLink(browser, url) {
     await page.waitForFunction(() => !document.getElementById('progress').hidden, {timeout: kStepTimeout});
     check(true, 'the music\'s progress shows while it arrives');
     await waitRegion(page, 'menu', kMenuTimeout);
-    console.log(`slow link: menu after ${Date.now() - t0} ms`);
+    console.log(`slow link: menu after ${Date.now() - t0} ms, ${visitBytes} bytes downloaded`);
+    check(visitBytes <= kVisitBytes, 'the visit downloads at most 4 MB');
     await page.keyboard.press('Escape');
     await waitState(page, 'ended');
   } catch (e) {
