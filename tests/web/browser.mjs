@@ -24,7 +24,8 @@
 //    "tap for sound";
 //  bad input: the site without qtn.mp3 shows the desktop's message in the page;
 //  a browser without WebAssembly, its SIMD, or Web Audio gets a clear message;
-//  without AudioWorklet the music plays through a ScriptProcessor.
+//  without AudioWorklet, or when its module fails to load, the music plays
+//    through a ScriptProcessor.
 //
 // usage: node browser.mjs SITE_DIR EXPECT_DIR
 // EXPECT_DIR holds raw RGB crops of the program's pictures (see
@@ -398,14 +399,21 @@ async function missingMusic(browser, url) {
 // a ScriptProcessor on the main thread. The browser drops some of its blocks
 // when the main thread is held up, so its clock is only held to advancing
 // with the music: about as fast as the context's time, never backwards.
-async function withoutWorklet(browser, url) {
+// The same when the worklet exists but its module fails to load.
+const kWorkletFaults = {
+  missing: () => Object.defineProperty(BaseAudioContext.prototype, 'audioWorklet', {get: () => undefined}),
+  failing: () => {
+    AudioWorklet.prototype.addModule = () => Promise.reject(new DOMException('refused', 'AbortError'));
+  },
+};
+
+async function withoutWorklet(browser, url, fault = 'missing') {
   const log = [];
   const context = await browser.createBrowserContext();
   const page = await context.newPage();
   page.on('console', (m) => log.push(m.text()));
   try {
-    await page.evaluateOnNewDocument(() =>
-      Object.defineProperty(BaseAudioContext.prototype, 'audioWorklet', {get: () => undefined}));
+    await page.evaluateOnNewDocument(kWorkletFaults[fault]);
     await page.goto(url);
     await waitState(page, 'start');
     await page.click('#start');
@@ -422,12 +430,12 @@ async function withoutWorklet(browser, url) {
     console.log(`ScriptProcessor: music clock advanced ${clock} ms while the audio context advanced ${audioMs.toFixed(1)} ms`);
     check(samples.every((v, i) => i === 0 || v.clockMs >= samples[i - 1].clockMs) &&
           Math.abs(clock - audioMs) <= kFallbackTolerance,
-          'without AudioWorklet the music plays through a ScriptProcessor, its clock with it');
+          `with the AudioWorklet ${fault} the music plays through a ScriptProcessor, its clock with it`);
     await page.keyboard.press('Escape');
     await waitState(page, 'ended');
     await context.close();
   } catch (e) {
-    throw new Error(`without AudioWorklet: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+    throw new Error(`AudioWorklet ${fault}: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
   }
 }
 
@@ -693,7 +701,7 @@ try {
   const waves = [
     () => [desktop(browser, site.url), phone(browser, site.url), missingMusic(browser, broken.url),
            unsupported(browser, site.url), withoutWorklet(browser, site.url)],
-    () => [slowLink(browser, site.url), shortArchive(browser)],
+    () => [slowLink(browser, site.url), shortArchive(browser), withoutWorklet(browser, site.url, 'failing')],
     () => [keyboardFullScreen(browser, site.url), landscape(browser, site.url), stalledSound(browser, site.url)],
   ];
   for (const wave of waves) {
