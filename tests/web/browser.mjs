@@ -13,8 +13,8 @@
 //  slow link: 1.5 Mbit/s with 150 ms latency: progress moves within 0.5 s
 //    of the click, the loading screen is on the canvas within 12 s, then the
 //    menu exactly, all in at most 4 MB;
-//  a pak.pak served short: the message and its retry button; served whole
-//    again, the retry plays;
+//  a pak.pak, then a qtn.mp3 served short: the message and its retry button;
+//    served whole again, the retry plays;
 //  keyboard and full screen: focus on the start control, Enter starts, the
 //    menu, F11 fills the screen with the picture, EXIT ends on a visible end
 //    screen, Enter plays again;
@@ -496,9 +496,9 @@ async function slowLink(browser, url) {
   }
 }
 
-// pak.pak arrives short: the page says so and offers to try again; served
+// A download arrives short: the page says so and offers to try again; served
 // whole, the retry plays.
-async function shortArchive(browser) {
+async function shortDownloads(browser) {
   const log = [];
   const faults = {short: 'pak.pak'};
   const site = await serveFaulty(siteDir, faults);
@@ -515,8 +515,24 @@ async function shortArchive(browser) {
     check(true, 'served whole, the retry plays');
     await page.keyboard.press('Escape');
     await waitState(page, 'ended');
+
+    // The music cut short: the program shows its loading screen, then waits
+    // for the file; the retry brings it and the music plays.
+    faults.short = 'qtn.mp3';
+    const second = await openPage(browser, site.url, log);
+    await second.click('#start');
+    await waitRegion(second, 'loading', kStepTimeout);
+    await waitState(second, 'failed');
+    const music = await second.$eval('#failed-text', (el) => el.textContent);
+    check(music.includes('qtn.mp3') && music.includes('incomplete'), `a short qtn.mp3 is reported: "${music}"`);
+    faults.short = null;
+    await second.click('#retry');
+    await second.waitForFunction(() => velmoraStatus().clockMs > 1000, {timeout: kStepTimeout});
+    check(true, 'served whole, the retry brings the music and the run goes on');
+    await second.keyboard.press('Escape');
+    await waitState(second, 'ended');
   } catch (e) {
-    throw new Error(`short pak.pak: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+    throw new Error(`short pak.pak or qtn.mp3: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
   } finally {
     site.server.close();
   }
@@ -704,7 +720,7 @@ try {
     // Alone: its times are the link's, not those of a busy machine.
     () => [slowLink(browser, site.url)],
     () => [keyboardFullScreen(browser, site.url), landscape(browser, site.url), stalledSound(browser, site.url)],
-    () => [shortArchive(browser), withoutWorklet(browser, site.url, 'failing')],
+    () => [shortDownloads(browser), withoutWorklet(browser, site.url, 'failing')],
   ];
   for (const wave of waves) {
     for (const r of await Promise.allSettled(wave())) {
