@@ -3,9 +3,10 @@
 # velmora.js + velmora.wasm: the invitation with the web backend, as a factory
 # (createVelmora) that web/page.js calls after the start click. ASYNCIFY lets
 # the program's own loops wait for animation frames and message boxes.
-# The page's files from web/ are copied beside it; pak.pak and qtn.mp3 are
-# served as separate files and fetched by the page, so the folder can be
-# copied to any static web host as it is.
+# The page's files from web/ are copied beside it and index.html is written
+# from the built files (cmake/webindex.cmake); pak.pak and qtn.mp3 are served
+# as separate files and fetched by the page, so the folder can be copied to
+# any static web host as it is.
 
 add_executable(velmora-web ${CMAKE_SOURCE_DIR}/app/main_web.cpp ${CMAKE_SOURCE_DIR}/platform/web.cpp)
 target_link_libraries(velmora-web PRIVATE velmora_core)
@@ -22,14 +23,48 @@ target_link_options(velmora-web PRIVATE
   "-sEXPORTED_RUNTIME_METHODS=['FS']"
   -sINITIAL_MEMORY=64MB)
 
-set(web_page_files index.html page.js page.css audio.js)
-set(web_page_outputs)
+set(VELMORA_SITE_URL "" CACHE STRING
+    "The site's public address (https://host/path/), for the absolute link-preview tags")
+
+# The page's modules and style as they are; the icons; the title picture
+# (the preview image too) as a JPEG of data/logo.png, a fifth of the PNG's
+# bytes; index.html is written last, by cmake/webindex.cmake, from
+# everything else.
+set(web_page_files page.js loader.js player.js input.js screens.js audio.js page.css)
+set(web_page_copies)
 foreach(f ${web_page_files})
-  add_custom_command(OUTPUT ${VELMORA_WEB_SITE_DIR}/${f}
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/web/${f} ${VELMORA_WEB_SITE_DIR}/${f}
-    DEPENDS ${CMAKE_SOURCE_DIR}/web/${f}
-    VERBATIM)
-  list(APPEND web_page_outputs ${VELMORA_WEB_SITE_DIR}/${f})
+  list(APPEND web_page_copies ${CMAKE_SOURCE_DIR}/web/${f} ${f})
 endforeach()
-add_custom_target(velmora_web_page ALL DEPENDS ${web_page_outputs})
-add_dependencies(velmora-web velmora_web_page)
+list(APPEND web_page_copies
+  ${CMAKE_SOURCE_DIR}/dist/icons/velmora2k_32.png icon-32.png
+  ${CMAKE_SOURCE_DIR}/dist/icons/velmora2k_256.png icon-256.png)
+set(web_page_outputs)
+set(web_page_inputs)
+while(web_page_copies)
+  list(POP_FRONT web_page_copies from to)
+  add_custom_command(OUTPUT ${VELMORA_WEB_SITE_DIR}/${to}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${from} ${VELMORA_WEB_SITE_DIR}/${to}
+    DEPENDS ${from}
+    VERBATIM)
+  list(APPEND web_page_outputs ${VELMORA_WEB_SITE_DIR}/${to})
+  list(APPEND web_page_inputs ${from})
+endwhile()
+
+find_program(VELMORA_CONVERT convert REQUIRED)
+add_custom_command(OUTPUT ${VELMORA_WEB_SITE_DIR}/title.jpg
+  COMMAND ${VELMORA_CONVERT} ${CMAKE_SOURCE_DIR}/data/logo.png -strip -quality 85 ${VELMORA_WEB_SITE_DIR}/title.jpg
+  DEPENDS ${CMAKE_SOURCE_DIR}/data/logo.png
+  VERBATIM)
+list(APPEND web_page_outputs ${VELMORA_WEB_SITE_DIR}/title.jpg)
+
+file(GLOB web_text_pages ${CMAKE_SOURCE_DIR}/data/*.txt)
+add_custom_command(OUTPUT ${VELMORA_WEB_SITE_DIR}/index.html
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DSITE_DIR=${VELMORA_WEB_SITE_DIR}
+          -DSITE_URL=${VELMORA_SITE_URL} -P ${CMAKE_SOURCE_DIR}/cmake/webindex.cmake
+  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/webindex.cmake ${CMAKE_SOURCE_DIR}/web/index.html
+          ${CMAKE_SOURCE_DIR}/data/web/party.txt ${web_text_pages} ${web_page_outputs}
+          velmora-web velmora_data
+          ${VELMORA_WEB_SITE_DIR}/pak.pak ${VELMORA_WEB_SITE_DIR}/qtn.mp3
+  COMMENT "Writing the page index.html"
+  VERBATIM)
+add_custom_target(velmora_web_page ALL DEPENDS ${web_page_outputs} ${VELMORA_WEB_SITE_DIR}/index.html)

@@ -11,6 +11,8 @@
 #include <memory>
 #include <new>
 
+#include "platform/arrival.h"
+
 namespace platform {
 
 namespace {
@@ -109,6 +111,7 @@ MpegResult decode_all(mpg123_handle* mh, std::vector<int16_t>& samples) {
 
 MpegResult mpeg_decode_file(const char* path, std::vector<int16_t>& samples) {
   samples.clear();
+  file_arrival_wait(path);
   FileHandle file(path);
   if (file.fd() < 0) {
     return (errno == ENOENT || errno == ENOTDIR) ? MpegResult::NotFound : MpegResult::ReadError;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The web build (build/web, made by ./web.sh --build) in headless Chromium,
 # driven by tests/web/browser.mjs through puppeteer-core: the desktop flow,
-# a phone's touch flow and the site without qtn.mp3.
+# phones in portrait and landscape, the keyboard and full screen, a slow
+# link, broken downloads and sound, and the site without qtn.mp3.
 # puppeteer-core is installed from tests/web's lock file into
 # build/web-test/ (once; again when the lock file changes).
 set -euo pipefail
@@ -9,7 +10,7 @@ source_dir=$2
 site=$source_dir/build/web
 runner=$source_dir/build/web-test
 
-for f in index.html velmora.js velmora.wasm pak.pak qtn.mp3; do
+for f in index.html velmora.js velmora.wasm pak.pak qtn.mp3 title.jpg icon-32.png; do
   if [ ! -f "$site/$f" ]; then
     echo "$site/$f is missing: build the site with ./web.sh --build" >&2
     exit 1
@@ -34,5 +35,7 @@ crop loading.png 640x231+0+0 loading_top.rgb
 crop panel.png 640x50+0+0 panel_header.rgb
 crop panel.png 40x360+0+60 panel_margin.rgb
 crop textpanel.png 40x360+0+60 textpanel_margin.rgb
+# What the page must show as text.
+cp "$source_dir/data/web/party.txt" "$source_dir"/data/{info,compo,contact,credits}.txt "$expect/"
 
 node "$runner/browser.mjs" "$site" "$expect"

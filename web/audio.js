@@ -7,11 +7,16 @@
 // PcmPlayer for a ScriptProcessor on the main thread.
 //
 // Messages in: {pcm: ArrayBuffer of Int16 frames}, {play: run} (forget what
-// is queued, count from zero for that run), {stop: true}. Reports out, every
+// is queued, count from zero for that run), {flush: true} (forget what is
+// queued, keep counting), {stop: true}. Reports out, every
 // few render quanta while playing: {run, played, time, buffered, started}:
 // source frames consumed, the context time (s) up to which they were
 // consumed, frames still queued, the context time (s) at which the first
-// frame played.
+// frame played. The same report object is filled each time: a receiver on
+// the same thread copies what it keeps.
+//
+// Rendering allocates nothing: no object per frame or per block on the audio
+// thread, where a garbage collection would be heard.
 'use strict';
 
 // Render quanta (128 frames) between two reports of the worklet.
@@ -26,6 +31,7 @@ class PcmPlayer {
     this.report = report;
     this.reportEvery = reportEvery;
     this.run = 0;
+    this.reported = {run: 0, played: 0, time: 0, buffered: 0, started: -1};
     this.stop();
   }
 
@@ -38,6 +44,10 @@ class PcmPlayer {
       this.stop();
       this.run = message.play;
       this.playing = true;
+    } else if (message.flush) {
+      this.queue = [];
+      this.head = 0;
+      this.buffered = 0;
     } else if (message.stop) {
       this.stop();
     }
@@ -53,16 +63,20 @@ class PcmPlayer {
     this.started = -1;
     // Linear interpolation between frame a and frame b at this phase.
     this.phase = 1;
-    this.a = [0, 0];
-    this.b = [0, 0];
+    this.aLeft = 0;
+    this.aRight = 0;
+    this.bLeft = 0;
+    this.bRight = 0;
   }
 
   // Takes the next queued frame into b; false when none is queued.
   advance() {
     if (this.buffered === 0) return false;
     const chunk = this.queue[0];
-    this.a = this.b;
-    this.b = [chunk[this.head * 2] / 32768, chunk[this.head * 2 + 1] / 32768];
+    this.aLeft = this.bLeft;
+    this.aRight = this.bRight;
+    this.bLeft = chunk[this.head * 2] / 32768;
+    this.bRight = chunk[this.head * 2 + 1] / 32768;
     this.head += 1;
     if (this.head * 2 >= chunk.length) {
       this.queue.shift();
@@ -92,12 +106,18 @@ class PcmPlayer {
       }
       if (this.started < 0) this.started = end - (n - i) / this.outputRate;
       const t = this.phase;
-      left[i] = this.a[0] + (this.b[0] - this.a[0]) * t;
-      right[i] = this.a[1] + (this.b[1] - this.a[1]) * t;
+      left[i] = this.aLeft + (this.bLeft - this.aLeft) * t;
+      right[i] = this.aRight + (this.bRight - this.aRight) * t;
       this.phase += this.step;
     }
     if (this.playing && ++this.quanta % this.reportEvery === 0) {
-      this.report({run: this.run, played: this.played, time: end, buffered: this.buffered, started: this.started});
+      const r = this.reported;
+      r.run = this.run;
+      r.played = this.played;
+      r.time = end;
+      r.buffered = this.buffered;
+      r.started = this.started;
+      this.report(r);
     }
   }
 }

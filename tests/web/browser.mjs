@@ -1,18 +1,34 @@
 // The web build in headless Chromium, driven through the DevTools protocol.
-// Three runs at once, each in its own browser context:
+// Runs in waves, each run in its own browser context:
 //  desktop (Chromium's frame rate limit lifted, so animation frames come far
-//    faster than 60 a second): start click, loading screen, music clock
-//    against the audio context's time (its rate and the time heard), a click
-//    during the opening that chooses nothing, a hidden tab, menu (header band
-//    exactly the panel's) presented at most once per 60 Hz tick, pointer onto
-//    INFO and a click, the page, Esc, the fade to black, the end screen, and
-//    "play again" starting a new run;
-//  phone: a 390 x 844 portrait touch screen: the canvas fits the width, a tap
-//    starts, a tap on INFO opens the page, a finger held in the bottom strip
-//    scrolls it, a two-finger tap and the "back" control return;
+//    faster than 60 a second): the page before the click (the party's facts
+//    and pages as text, the favicon, the preview tags), start click, loading
+//    screen, music clock against the audio context's time (its rate and the
+//    time heard), a click during the opening that chooses nothing, a hidden
+//    tab, menu (header band exactly the panel's) presented at most once per
+//    60 Hz tick, pointer onto INFO and a click, the page, Esc, the fade to
+//    black, the end screen, "play again" starting a new run, and no console
+//    error or uncaught error throughout;
+//  phone: a 390 x 844 portrait touch screen: hints speak of taps, the canvas
+//    fits the width, a tap starts, a tap on INFO opens the page, a finger
+//    held in the bottom strip scrolls it, a two-finger tap and the "back"
+//    control return;
+//  slow link: 1.5 Mbit/s with 150 ms latency: progress moves within 0.5 s
+//    of the click, the loading screen is on the canvas within 12 s, then the
+//    menu exactly, all in at most 4 MB;
+//  a pak.pak, then a qtn.mp3 served short: the message and its retry button;
+//    served whole again, the retry plays;
+//  keyboard and full screen: focus on the start control, Enter starts, the
+//    menu, F11 fills the screen with the picture, EXIT ends on a visible end
+//    screen, Enter plays again;
+//  phone in landscape: the picture as large as the screen's height allows,
+//    no back control during the opening, one beside the picture on a page;
+//  an audio context that never resumes: the menu still comes, with
+//    "tap for sound";
 //  bad input: the site without qtn.mp3 shows the desktop's message in the page;
-//  a browser without WebAssembly or Web Audio gets a clear message;
-//  without AudioWorklet the music plays through a ScriptProcessor.
+//  a browser without WebAssembly, its SIMD, or Web Audio gets a clear message;
+//  without AudioWorklet, or when its module fails to load, the music plays
+//    through a ScriptProcessor.
 //
 // usage: node browser.mjs SITE_DIR EXPECT_DIR
 // EXPECT_DIR holds raw RGB crops of the program's pictures (see
@@ -22,9 +38,14 @@ import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
-import {serve} from './serve.mjs';
+import {serve, serveFaulty} from './serve.mjs';
 
 const [siteDir, expectDir] = process.argv.slice(2);
+// What the program built into the site announces to the page: checks that
+// need a backend call are made where the backend makes it.
+const backendScript = fs.readFileSync(path.join(siteDir, 'velmora.js'), 'utf8');
+const kBackendPointerActive = backendScript.includes('pointerActive');
+const kBackendSoundState = backendScript.includes('page.sound');
 const kWidth = 640;
 const kHeight = 480;
 // Loading plus the 19-second opening, with room for a busy machine.
@@ -40,8 +61,29 @@ const kRegions = {
   page: {x: 0, y: 60, w: 40, h: 360, file: 'textpanel_margin.rgb', label: "a page's left margin"},
   menuMargin: {x: 0, y: 60, w: 40, h: 360, file: 'panel_margin.rgb', label: "the menu's left margin"},
 };
-// Where INFO's highlight lies, in picture pixels.
+// Where INFO's and EXIT's highlights lie, in picture pixels.
 const kInfo = {x: 262, y: 172};
+const kExit = {x: 320, y: 340};
+const kSlowLink = {latency: 150, bitsPerSecond: 1.5e6};
+const kProgressWithinMs = 500;
+const kLoadingScreenWithinMs = 12000;
+const kVisitBytes = 4000000;
+
+// The party's facts (data/web/party.txt) and the text pages, as the page
+// must show them.
+function partyFacts() {
+  const facts = {};
+  for (const line of fs.readFileSync(path.join(expectDir, 'party.txt'), 'utf8').split('\n')) {
+    const m = /^([a-z]+): *(.*)$/.exec(line);
+    if (m) facts[m[1]] = m[2];
+  }
+  return facts;
+}
+
+function textPage(name) {
+  const text = fs.readFileSync(path.join(expectDir, name + '.txt'), 'latin1').replace(/\r/g, '');
+  return text.replace(/\nEND\n?$/, '\n').replace(/^\n+/, '').trim();
+}
 
 function check(ok, what) {
   if (!ok) throw new Error(what);
@@ -113,16 +155,24 @@ async function elementCentre(page, selector) {
   });
 }
 
-async function openPage(browser, url, log, device) {
+// Console errors and uncaught errors of the page, kept apart from the log.
+async function openPage(browser, url, log, device, errors = [], before = null) {
   const context = await browser.createBrowserContext();
   const page = await context.newPage();
-  page.on('console', (m) => log.push(m.text()));
-  page.on('pageerror', (e) => log.push('page error: ' + e.message));
+  page.on('console', (m) => {
+    log.push(m.text());
+    if (m.type() === 'error') errors.push(m.text());
+  });
+  page.on('pageerror', (e) => {
+    log.push('page error: ' + e.message);
+    errors.push(e.message);
+  });
   if (device) {
     await page.emulate(device);
   } else {
     await page.setViewport({width: 1000, height: 800});
   }
+  if (before) await before(page);
   await page.goto(url);
   await waitState(page, 'start');
   await loadExpectations(page);
@@ -214,10 +264,43 @@ async function checkPace(page) {
   check(times.length >= 20 && times.length - 1 <= ticks + 1, 'the menu presents at most one frame per 60 Hz tick');
 }
 
+// Before the click: the party's facts as text on the start screen, the
+// four pages as text in the page, a favicon that loads, the preview tags.
+async function checkFirstScreen(page) {
+  const facts = partyFacts();
+  const start = await page.$eval('#start', (el) => el.innerText.replace(/\s+/g, ' '));
+  check(['name', 'edition', 'dates', 'place'].every((k) => start.includes(facts[k])),
+        `the start screen shows the party's facts as text ("${start}")`);
+  check(await page.$eval('#title-picture', (el) => el.complete && el.naturalWidth === 640),
+        "the invitation's title picture is behind the start control");
+  const pages = await page.$$eval('#text pre', (els) => els.map((el) => el.textContent.trim()));
+  check(pages.length === 4 && ['info', 'compo', 'contact', 'credits'].every((n, i) => pages[i] === textPage(n)),
+        'the four text pages are in the page as text');
+  const icon = await page.evaluate(async () => {
+    const link = document.querySelector('link[rel="icon"]');
+    const r = await fetch(link.href);
+    const bitmap = await createImageBitmap(await r.blob());
+    return r.ok ? bitmap.width : 0;
+  });
+  check(icon === 32, 'the favicon loads (a 32 x 32 picture)');
+  const meta = await page.evaluate(() => {
+    const content = (sel) => (document.querySelector(sel) || {}).content || '';
+    return {description: content('meta[name="description"]'), title: content('meta[property="og:title"]'),
+            og: content('meta[property="og:description"]'), label: document.getElementById('canvas').getAttribute('aria-label')};
+  });
+  check(meta.description.includes(facts.name) && meta.description.includes(facts.dates) &&
+        meta.title.includes(facts.name) && meta.og.includes(facts.place) && meta.label.includes(facts.name),
+        'the description, the preview tags and the canvas label name the party, its dates and place');
+  check(await page.evaluate(() => !document.body.innerText.includes('needs a browser')),
+        'no "needs a browser" message on a browser that has what it needs');
+}
+
 async function desktop(browser, url) {
   const log = [];
-  const page = await openPage(browser, url, log);
+  const errors = [];
+  const page = await openPage(browser, url, log, {viewport: {width: 1366, height: 768}}, errors);
   try {
+    await checkFirstScreen(page);
     await page.click('#start');
     await waitRegion(page, 'loading', kStepTimeout);
     await checkClock(page);
@@ -253,6 +336,7 @@ async function desktop(browser, url) {
     check(true, 'play again starts a new run');
     await page.keyboard.press('Escape');
     await waitState(page, 'ended');
+    check(errors.length === 0, `no console error and no uncaught error during the runs (${errors.join('; ')})`);
   } catch (e) {
     await page.screenshot({path: path.join(os.tmpdir(), 'velmora-desktop-failure.png')}).catch(() => {});
     throw new Error(`desktop: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
@@ -267,11 +351,15 @@ async function phone(browser, url) {
   };
   const page = await openPage(browser, url, log, device);
   try {
+    const hint = await page.$eval('#start', (el) => el.innerText);
+    check(hint.includes('tap to start') && !hint.includes('click'), 'on a touch screen the start hint speaks of a tap');
     const start = await elementCentre(page, '#start');
     await page.touchscreen.tap(start.x, start.y);
     await waitState(page, 'running');
     const width = await page.evaluate(() => [document.getElementById('canvas').getBoundingClientRect().width, window.innerWidth]);
     check(Math.abs(width[0] - width[1]) < 1, `the canvas fits the phone's width (${width[0]} of ${width[1]} px)`);
+    check(await page.$eval('#hint', (el) => !el.hidden && el.textContent.includes('Turn your phone')),
+          'in portrait the page suggests turning the phone');
     await waitRegion(page, 'menu', kMenuTimeout);
 
     const info = await pagePoint(page, kInfo.x, kInfo.y);
@@ -309,6 +397,10 @@ async function phone(browser, url) {
 
     await page.touchscreen.tap(info.x, info.y);
     await waitRegion(page, 'page', kStepTimeout);
+    if (!kBackendPointerActive) {
+      console.log('not checked: the back control (the backend does not announce when the menu reads the pointer)');
+      return;
+    }
     check(await page.$eval('#back', (el) => !el.hidden), 'a touch screen shows the back control');
     const back = await elementCentre(page, '#back');
     await page.touchscreen.tap(back.x, back.y);
@@ -342,14 +434,21 @@ async function missingMusic(browser, url) {
 // a ScriptProcessor on the main thread. The browser drops some of its blocks
 // when the main thread is held up, so its clock is only held to advancing
 // with the music: about as fast as the context's time, never backwards.
-async function withoutWorklet(browser, url) {
+// The same when the worklet exists but its module fails to load.
+const kWorkletFaults = {
+  missing: () => Object.defineProperty(BaseAudioContext.prototype, 'audioWorklet', {get: () => undefined}),
+  failing: () => {
+    AudioWorklet.prototype.addModule = () => Promise.reject(new DOMException('refused', 'AbortError'));
+  },
+};
+
+async function withoutWorklet(browser, url, fault = 'missing') {
   const log = [];
   const context = await browser.createBrowserContext();
   const page = await context.newPage();
   page.on('console', (m) => log.push(m.text()));
   try {
-    await page.evaluateOnNewDocument(() =>
-      Object.defineProperty(BaseAudioContext.prototype, 'audioWorklet', {get: () => undefined}));
+    await page.evaluateOnNewDocument(kWorkletFaults[fault]);
     await page.goto(url);
     await waitState(page, 'start');
     await page.click('#start');
@@ -366,19 +465,258 @@ async function withoutWorklet(browser, url) {
     console.log(`ScriptProcessor: music clock advanced ${clock} ms while the audio context advanced ${audioMs.toFixed(1)} ms`);
     check(samples.every((v, i) => i === 0 || v.clockMs >= samples[i - 1].clockMs) &&
           Math.abs(clock - audioMs) <= kFallbackTolerance,
-          'without AudioWorklet the music plays through a ScriptProcessor, its clock with it');
+          `with the AudioWorklet ${fault} the music plays through a ScriptProcessor, its clock with it`);
     await page.keyboard.press('Escape');
     await waitState(page, 'ended');
     await context.close();
   } catch (e) {
-    throw new Error(`without AudioWorklet: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+    throw new Error(`AudioWorklet ${fault}: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
   }
 }
 
-// A browser without WebAssembly, or without Web Audio, is told so in the page.
+// A 1.5 Mbit/s link with 150 ms latency, from a plain server: the page
+// shows progress moving within kProgressWithinMs of the click, the program's
+// own loading screen is on the canvas within kLoadingScreenWithinMs, and the
+// menu follows exactly once the music has arrived; the whole visit
+// downloads at most kVisitBytes.
+async function slowLink(browser, url) {
+  const log = [];
+  let visitBytes = 0;
+  const throttle = async (page) => {
+    const cdp = await page.createCDPSession();
+    await cdp.send('Network.enable');
+    cdp.on('Network.loadingFinished', (e) => { visitBytes += e.encodedDataLength; });
+    await cdp.send('Network.emulateNetworkConditions', {
+      offline: false,
+      latency: kSlowLink.latency,
+      downloadThroughput: kSlowLink.bitsPerSecond / 8,
+      uploadThroughput: kSlowLink.bitsPerSecond / 8,
+    });
+  };
+  const page = await openPage(browser, url, log, {viewport: {width: 1366, height: 768}}, [], throttle);
+  try {
+    await page.evaluate(() => {
+      window.addEventListener('click', () => { window.__clicked = performance.now(); }, {capture: true, once: true});
+      window.__progress = [];
+      const step = () => {
+        const bar = document.getElementById('progress');
+        window.__progress.push([performance.now(), bar.hidden ? -1 : Number(bar.getAttribute('aria-valuenow'))]);
+        if (window.__progress.length < 2000) requestAnimationFrame(step);
+      };
+      requestAnimationFrame(step);
+    });
+    const t0 = Date.now();
+    await page.click('#start-button');
+    await waitRegion(page, 'loading', kLoadingScreenWithinMs + 2000);
+    const loadingMs = Date.now() - t0;
+    const [clicked, trace] = await page.evaluate(() => [window.__clicked, window.__progress]);
+    const after = trace.filter(([t]) => t >= clicked);
+    const firstShown = after.find(([, v]) => v >= 0);
+    const values = after.filter(([, v]) => v >= 0).map(([, v]) => v);
+    const steps = values.filter((v, i) => i > 0 && v > values[i - 1]).length;
+    console.log(`slow link: progress shown ${firstShown ? (firstShown[0] - clicked).toFixed(0) : 'never'} ms after the click, ` +
+                `${steps} steps, loading screen after ${loadingMs} ms`);
+    check(firstShown && firstShown[0] - clicked <= kProgressWithinMs && steps >= 3,
+          'on a slow link the progress shows within 0.5 s of the click and keeps moving');
+    check(loadingMs <= kLoadingScreenWithinMs, 'on a slow link the loading screen is on the canvas within 12 s');
+    await page.waitForFunction(() => !document.getElementById('progress').hidden, {timeout: kStepTimeout});
+    check(true, 'the music\'s progress shows while it arrives');
+    await waitRegion(page, 'menu', kMenuTimeout);
+    console.log(`slow link: menu after ${Date.now() - t0} ms, ${visitBytes} bytes downloaded`);
+    check(visitBytes <= kVisitBytes, 'the visit downloads at most 4 MB');
+    await page.keyboard.press('Escape');
+    await waitState(page, 'ended');
+  } catch (e) {
+    throw new Error(`slow link: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+  }
+}
+
+// A download arrives short: the page says so and offers to try again; served
+// whole, the retry plays.
+async function shortDownloads(browser) {
+  const log = [];
+  const faults = {short: 'pak.pak'};
+  const site = await serveFaulty(siteDir, faults);
+  try {
+    const page = await openPage(browser, site.url, log);
+    await page.click('#start');
+    await waitState(page, 'failed');
+    const text = await page.$eval('#failed-text', (el) => el.textContent);
+    check(text.includes('pak.pak') && text.includes('incomplete'), `a short pak.pak is reported: "${text}"`);
+    check(await page.evaluate(() => document.activeElement.id === 'retry'), 'the retry button is offered, focused');
+    faults.short = null;
+    await page.click('#retry');
+    await waitRegion(page, 'loading', kStepTimeout);
+    check(true, 'served whole, the retry plays');
+    await page.keyboard.press('Escape');
+    await waitState(page, 'ended');
+
+    // The music cut short: the program shows its loading screen, then waits
+    // for the file; the retry brings it and the music plays.
+    faults.short = 'qtn.mp3';
+    const second = await openPage(browser, site.url, log);
+    await second.click('#start');
+    await waitRegion(second, 'loading', kStepTimeout);
+    await waitState(second, 'failed');
+    const music = await second.$eval('#failed-text', (el) => el.textContent);
+    check(music.includes('qtn.mp3') && music.includes('incomplete'), `a short qtn.mp3 is reported: "${music}"`);
+    faults.short = null;
+    await second.click('#retry');
+    await second.waitForFunction(() => velmoraStatus().clockMs > 1000, {timeout: kStepTimeout});
+    check(true, 'served whole, the retry brings the music and the run goes on');
+    await second.keyboard.press('Escape');
+    await waitState(second, 'ended');
+  } catch (e) {
+    throw new Error(`short pak.pak or qtn.mp3: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+  } finally {
+    site.server.close();
+  }
+}
+
+// Keyboard only: the start control has the focus (or gets it by Tab), Enter
+// starts; F11 puts the page in full screen with the picture filling it; EXIT
+// ends on an end screen that shows, its button reached by the keyboard.
+async function keyboardFullScreen(browser, url) {
+  const log = [];
+  const errors = [];
+  const page = await openPage(browser, url, log, {viewport: {width: 1366, height: 768}}, errors);
+  try {
+    for (let i = 0; i < 4 && await page.evaluate(() => document.activeElement.id) !== 'start-button'; i++) {
+      await page.keyboard.press('Tab');
+    }
+    check(await page.evaluate(() => document.activeElement.id === 'start-button' &&
+                                    document.activeElement.matches(':focus-visible')),
+          'the start control has the keyboard focus, visibly');
+    await page.keyboard.press('Enter');
+    await waitRegion(page, 'menu', kMenuTimeout);
+    check(true, 'Enter starts, and the menu appears');
+
+    await page.keyboard.press('F11');
+    await page.waitForFunction(() => document.fullscreenElement !== null, {timeout: kStepTimeout});
+    await sleep(500);
+    const fit = await page.evaluate(() => {
+      const r = document.getElementById('canvas').getBoundingClientRect();
+      return {w: r.width, h: r.height, iw: window.innerWidth, ih: window.innerHeight};
+    });
+    const scale = Math.min(fit.iw / kWidth, fit.ih / kHeight);
+    check(Math.abs(fit.w - kWidth * scale) < 1 && Math.abs(fit.h - kHeight * scale) < 1,
+          `in full screen the picture fills the screen with its aspect kept (${fit.w} x ${fit.h} in ${fit.iw} x ${fit.ih})`);
+
+    const exit = await pagePoint(page, kExit.x, kExit.y);
+    await page.mouse.move(exit.x, exit.y, {steps: 3});
+    await sleep(300);
+    await page.mouse.click(exit.x, exit.y);
+    await waitState(page, 'ended');
+    const shown = await page.evaluate(() => {
+      const end = document.getElementById('end');
+      const b = document.getElementById('again').getBoundingClientRect();
+      const top = document.elementFromPoint(b.left + b.width / 2, b.top + b.height / 2);
+      const fs = document.fullscreenElement;
+      return !end.hidden && top && top.id === 'again' && (!fs || fs.contains(end)) && document.activeElement.id === 'again';
+    });
+    check(shown, 'EXIT in full screen ends on a visible end screen, "play again" focused');
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => document.body.dataset.state === 'running', {timeout: kStepTimeout});
+    check(true, 'Enter plays again');
+    await page.keyboard.press('Escape');
+    await page.keyboard.press('Escape');
+    await waitState(page, 'ended');
+    check(errors.length === 0, `no console error and no uncaught error (${errors.join('; ')})`);
+  } catch (e) {
+    await page.screenshot({path: path.join(os.tmpdir(), 'velmora-keyboard-failure.png')}).catch(() => {});
+    throw new Error(`keyboard and full screen: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+  }
+}
+
+// A phone held sideways: the picture as high as the screen, no back
+// control during the opening, a tap on INFO opens the page, the back
+// control beside the picture there.
+async function landscape(browser, url) {
+  const log = [];
+  const device = {
+    viewport: {width: 844, height: 390, deviceScaleFactor: 3, isMobile: true, hasTouch: true, isLandscape: true},
+    userAgent: 'Mozilla/5.0 (Linux; Android 14; Phone) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Mobile Safari/537.36',
+  };
+  const page = await openPage(browser, url, log, device);
+  try {
+    const start = await elementCentre(page, '#start-button');
+    await page.touchscreen.tap(start.x, start.y);
+    await waitRegion(page, 'loading', kStepTimeout);
+    const size = await page.evaluate(() => {
+      const r = document.getElementById('canvas').getBoundingClientRect();
+      return [r.width, r.height];
+    });
+    check(Math.abs(size[0] - 520) < 1 && Math.abs(size[1] - 390) < 1, `in landscape the picture is 520 x 390 px (${size.join(' x ')})`);
+    let backSeen = false;
+    const watch = setInterval(() => {
+      page.$eval('#back', (el) => !el.hidden).then((v) => { backSeen = backSeen || v; }, () => {});
+    }, 250);
+    await waitRegion(page, 'menu', kMenuTimeout);
+    clearInterval(watch);
+    check(!backSeen, 'no back control during the opening');
+    const info = await pagePoint(page, kInfo.x, kInfo.y);
+    await page.touchscreen.tap(info.x, info.y);
+    await waitRegion(page, 'page', kStepTimeout);
+    check(true, 'a tap on INFO opens the page');
+    if (!kBackendPointerActive) {
+      console.log('not checked: the back control on the page (the backend does not announce when the menu reads the pointer)');
+      return;
+    }
+    const place = await page.evaluate(() => {
+      const b = document.getElementById('back').getBoundingClientRect();
+      const c = document.getElementById('canvas').getBoundingClientRect();
+      return {shown: !document.getElementById('back').hidden, beside: b.left >= c.right - 0.5, h: c.height};
+    });
+    check(place.shown && place.beside && Math.abs(place.h - 390) < 1, 'on the page the back control is beside the full-height picture');
+    const back = await elementCentre(page, '#back');
+    await page.touchscreen.tap(back.x, back.y);
+    await waitRegion(page, 'menuMargin', kStepTimeout);
+  } catch (e) {
+    await page.screenshot({path: path.join(os.tmpdir(), 'velmora-landscape-failure.png')}).catch(() => {});
+    throw new Error(`landscape: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+  }
+}
+
+// An audio context that stays suspended whatever resume() is asked: the
+// invitation goes on (the menu comes) and the page offers "tap for sound".
+async function stalledSound(browser, url) {
+  const log = [];
+  const suspend = (page) => page.evaluateOnNewDocument(() => {
+    const Plain = window.AudioContext;
+    window.AudioContext = class extends Plain {
+      constructor(options) {
+        super(options);
+        super.suspend();
+      }
+
+      resume() {
+        return new Promise(() => {});
+      }
+    };
+  });
+  const page = await openPage(browser, url, log, null, [], suspend);
+  try {
+    await page.click('#start');
+    await waitRegion(page, 'loading', kStepTimeout);
+    if (!kBackendSoundState) {
+      console.log('not checked: the stalled sound (the backend does not report the state of the sound)');
+      return;
+    }
+    await waitRegion(page, 'menu', kMenuTimeout);
+    check(await page.$eval('#sound-notice', (el) => !el.hidden && el.textContent === 'tap for sound'),
+          'with the audio context never resuming the menu comes, with "tap for sound"');
+  } catch (e) {
+    throw new Error(`stalled sound: ${e.message}\n  page console:\n    ${log.join('\n    ')}`);
+  }
+}
+
+// A browser without WebAssembly, its SIMD, or Web Audio is told so in the page.
 async function unsupported(browser, url) {
   const cases = [
     ['WebAssembly', () => delete window.WebAssembly],
+    ['WebAssembly SIMD', () => {
+      WebAssembly.validate = () => false;
+    }],
     ['Web Audio', () => {
       delete window.AudioContext;
       delete window.webkitAudioContext;
@@ -429,13 +767,21 @@ const browser = await puppeteer.launch({
 });
 let failed = false;
 try {
-  const results = await Promise.allSettled([desktop(browser, site.url), phone(browser, site.url),
-                                            missingMusic(browser, broken.url), unsupported(browser, site.url),
-                                            withoutWorklet(browser, site.url)]);
-  for (const r of results) {
-    if (r.status === 'rejected') {
-      failed = true;
-      console.error('FAILED: ' + r.reason.message);
+  // In waves, so that a 2-core machine keeps every run near real time.
+  const waves = [
+    () => [desktop(browser, site.url), phone(browser, site.url), missingMusic(browser, broken.url),
+           unsupported(browser, site.url), withoutWorklet(browser, site.url)],
+    // Alone: its times are the link's, not those of a busy machine.
+    () => [slowLink(browser, site.url)],
+    () => [keyboardFullScreen(browser, site.url), landscape(browser, site.url), stalledSound(browser, site.url)],
+    () => [shortDownloads(browser), withoutWorklet(browser, site.url, 'failing')],
+  ];
+  for (const wave of waves) {
+    for (const r of await Promise.allSettled(wave())) {
+      if (r.status === 'rejected') {
+        failed = true;
+        console.error('FAILED: ' + r.reason.message);
+      }
     }
   }
 } finally {

@@ -44,3 +44,24 @@ export function serve(root, hidden = []) {
     server.listen(0, '127.0.0.1', () => resolve({server, url: `http://127.0.0.1:${server.address().port}/`}));
   });
 }
+
+// A server as serve() makes, and a fault to switch on and off while it runs:
+// while faults.short names a file, that file is sent cut to half its length
+// (with a Content-Length to match, as a proxy that lost the rest would).
+export async function serveFaulty(root, faults) {
+  const site = await serve(root);
+  const plain = site.server.listeners('request');
+  site.server.removeAllListeners('request');
+  site.server.on('request', (req, res) => {
+    const name = new URL(req.url, 'http://x').pathname.replace(/^\/+/, '');
+    if (faults.short && name === faults.short) {
+      const bytes = fs.readFileSync(path.join(root, name));
+      const half = bytes.subarray(0, bytes.length >> 1);
+      res.writeHead(200, {'Content-Type': 'application/octet-stream', 'Content-Length': half.length});
+      res.end(half);
+      return;
+    }
+    for (const handler of plain) handler.call(site.server, req, res);
+  });
+  return site;
+}
