@@ -1,7 +1,6 @@
 // mpegdecode: see mpegdecode.h.
 #include "platform/mpegdecode.h"
 
-#include <fcntl.h>
 #include <mpg123.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +9,8 @@
 #include <cerrno>
 #include <memory>
 #include <new>
+
+#include "platform/hostfs.h"
 
 namespace platform {
 
@@ -21,7 +22,7 @@ constexpr int kFrameBytes = kMpegChannels * static_cast<int>(sizeof(int16_t));
 // The file descriptor libmpg123 reads from; closed when decoding ends.
 class FileHandle {
  public:
-  explicit FileHandle(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {}
+  explicit FileHandle(const char* path) : fd_(host_open_for_reading(path)) {}
   ~FileHandle() {
     if (fd_ >= 0) ::close(fd_);
   }

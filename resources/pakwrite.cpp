@@ -8,6 +8,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/hostfs.h"
 #include "resources/pak.h"
 
 namespace {
@@ -147,7 +148,7 @@ bool pak_write(const char* path, const std::vector<pak_item>& items, std::string
   }
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), path) != 0) {
+  if (!written || !closed || !platform::host_replace_file(temp, path)) {
     std::remove(temp.c_str());
     error = std::string("cannot write ") + path;
     return false;

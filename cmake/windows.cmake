@@ -1,0 +1,94 @@
+# The Windows build (MinGW-w64 toolchain cmake/mingw.cmake, the windows
+# preset).
+#
+# Builds the SDL backend with the platform variants named *_win in place of
+# their desktop twins, against the static libraries made by
+# scripts/crossdeps.sh windows, into programs that need nothing installed:
+# every library is linked in (the C and C++ runtimes, winpthreads and the
+# maths too), so they import only DLLs that every Windows has.
+#   velmora2k.exe          the invitation, a GUI program (no console window)
+#   velmora2k-capture.exe  the capture tool, a console program
+#   paktool.exe            the archive tool, a console program
+#   test_same_results.exe  results that must be Linux's (with VELMORA_WIN_TESTS)
+# Each carries a manifest (DPI aware, UTF-8 code page) and version
+# information; velmora2k.exe also the icon.
+
+set(VELMORA_WIN_DEPS ${CMAKE_SOURCE_DIR}/build/windeps/prefix CACHE PATH
+    "Prefix of the Windows builds of SDL2, zlib, libpng, libjpeg-turbo and libmpg123")
+option(VELMORA_WIN_TESTS "Build the tests that run under wine" ON)
+
+set(win_libraries libSDL2.a libpng16.a libjpeg.a libmpg123.a libz.a)
+foreach(lib ${win_libraries})
+  if(NOT EXISTS ${VELMORA_WIN_DEPS}/lib/${lib})
+    message(FATAL_ERROR "${VELMORA_WIN_DEPS}/lib/${lib} is missing: run scripts/crossdeps.sh windows first")
+  endif()
+endforeach()
+list(TRANSFORM win_libraries PREPEND ${VELMORA_WIN_DEPS}/lib/)
+# What SDL2 and libmpg123 need from Windows itself (their Libs.private).
+set(win_system_libraries
+  shlwapi user32 gdi32 winmm imm32 ole32 oleaut32 version uuid advapi32 setupapi shell32 dinput8)
+
+# The platform variants named *_win replace their desktop twins.
+list(FILTER VELMORA_SOURCES EXCLUDE REGEX "/(app/main[^/]*|platform/[^/]*web[^/]*)\\.cpp$")
+foreach(variant IN LISTS VELMORA_SOURCES)
+  if(variant MATCHES "/platform/([^/]*)_win\\.cpp$")
+    list(REMOVE_ITEM VELMORA_SOURCES ${CMAKE_SOURCE_DIR}/platform/${CMAKE_MATCH_1}.cpp)
+  endif()
+endforeach()
+
+# GCC on 64-bit Windows does not keep the stack 32-byte aligned for spilled
+# AVX registers (GCC bug 54412): the AVX2 kernels use unaligned moves only.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/gfx2d/pixel_avx2.cpp PROPERTIES
+  COMPILE_OPTIONS "-Wa,-muse-unaligned-vector-move")
+
+add_library(velmora_core STATIC ${VELMORA_SOURCES})
+target_include_directories(velmora_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(velmora_core SYSTEM PUBLIC ${VELMORA_WIN_DEPS}/include)
+target_link_libraries(velmora_core PUBLIC ${win_libraries} ${win_system_libraries})
+
+set(VELMORA_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${VELMORA_BIN_DIR})
+
+# binmode.o opens every file, the standard streams too, as bytes: output is
+# byte for byte Linux's (no CR LF), and no file is read through text mode.
+find_file(VELMORA_BINMODE_OBJECT binmode.o REQUIRED)
+
+# velmora_program(TARGET DESCRIPTION SOURCE [ICON]): one program with its
+# resources, statically linked.
+function(velmora_program target description source)
+  set(VELMORA_RC_NAME ${target})
+  set(VELMORA_RC_DESCRIPTION ${description})
+  set(VELMORA_RC_VERSION4 ${PROJECT_VERSION}.0)
+  string(REPLACE "." "," VELMORA_RC_VERSION_COMMAS ${VELMORA_RC_VERSION4})
+  set(VELMORA_RC_MANIFEST ${CMAKE_BINARY_DIR}/resources/${target}.manifest)
+  set(VELMORA_RC_ICON "")
+  if(ARGC GREATER 3)
+    set(VELMORA_RC_ICON "1 ICON \"${ARGV3}\"")
+  endif()
+  configure_file(${CMAKE_SOURCE_DIR}/dist/windows/program.manifest ${VELMORA_RC_MANIFEST} @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/dist/windows/program.rc.in ${CMAKE_BINARY_DIR}/resources/${target}.rc @ONLY)
+  add_executable(${target} ${source} ${CMAKE_BINARY_DIR}/resources/${target}.rc)
+  target_link_libraries(${target} PRIVATE velmora_core ${VELMORA_BINMODE_OBJECT})
+  target_link_options(${target} PRIVATE -static)
+endfunction()
+
+velmora_program(velmora2k "Velmora2K invitation" app/main.cpp ${CMAKE_SOURCE_DIR}/dist/icons/velmora2k.ico)
+set_target_properties(velmora2k PROPERTIES WIN32_EXECUTABLE ON)
+velmora_program(velmora2k-capture "Velmora2K invitation, frame capture" tools/velmora2k_capture.cpp)
+velmora_program(paktool "Velmora2K archive tool" tools/paktool.cpp)
+
+# The checks that need the Windows build itself, run under wine by the
+# script tests: GoogleTest from its sources (Debian's libgtest-dev).
+if(VELMORA_WIN_TESTS)
+  set(gtest_source /usr/src/googletest)
+  if(NOT EXISTS ${gtest_source}/CMakeLists.txt)
+    message(FATAL_ERROR "${gtest_source} is missing: scripts/deps.sh windows installs libgtest-dev")
+  endif()
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${gtest_source} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_executable(test_same_results ${CMAKE_SOURCE_DIR}/tests/test_same_results.cpp)
+  target_link_libraries(test_same_results PRIVATE velmora_core gtest gtest_main ${VELMORA_BINMODE_OBJECT})
+  target_link_options(test_same_results PRIVATE -static)
+  target_compile_definitions(test_same_results PRIVATE VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endif()
