@@ -17,7 +17,9 @@ set(VELMORA_WIN_DEPS ${CMAKE_SOURCE_DIR}/build/windeps/prefix CACHE PATH
     "Prefix of the Windows builds of SDL2, zlib, libpng, libjpeg-turbo and libmpg123")
 option(VELMORA_WIN_TESTS "Build the tests that run under wine" ON)
 
-set(win_libraries libSDL2.a libpng16.a libjpeg.a libmpg123.a libz.a)
+# libglibc-sincos.a: glibc's sin, cos and sincos, the Linux build's maths, in
+# place of the runtime's.
+set(win_libraries libSDL2.a libpng16.a libjpeg.a libmpg123.a libz.a libglibc-sincos.a)
 foreach(lib ${win_libraries})
   if(NOT EXISTS ${VELMORA_WIN_DEPS}/lib/${lib})
     message(FATAL_ERROR "${VELMORA_WIN_DEPS}/lib/${lib} is missing: run scripts/crossdeps.sh windows first")
@@ -43,15 +45,19 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/gfx2d/pixel_avx2.cpp PROPERTIES
 
 add_library(velmora_core STATIC ${VELMORA_SOURCES})
 target_include_directories(velmora_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_include_directories(velmora_core SYSTEM PUBLIC ${VELMORA_WIN_DEPS}/include)
+target_include_directories(velmora_core SYSTEM PUBLIC ${VELMORA_WIN_DEPS}/include ${VELMORA_WIN_DEPS}/include/SDL2)
 target_link_libraries(velmora_core PUBLIC ${win_libraries} ${win_system_libraries})
 
 set(VELMORA_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${VELMORA_BIN_DIR})
 
-# binmode.o opens every file, the standard streams too, as bytes: output is
-# byte for byte Linux's (no CR LF), and no file is read through text mode.
-find_file(VELMORA_BINMODE_OBJECT binmode.o REQUIRED)
+# binmode.o makes bytes (not text) the mode of every file opened without a
+# mode letter for it, such as the log; host_win.cpp sets the standard streams.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=binmode.o
+  OUTPUT_VARIABLE VELMORA_BINMODE_OBJECT OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT EXISTS "${VELMORA_BINMODE_OBJECT}")
+  message(FATAL_ERROR "the MinGW runtime's binmode.o is missing")
+endif()
 
 # velmora_program(TARGET DESCRIPTION SOURCE [ICON]): one program with its
 # resources, statically linked.

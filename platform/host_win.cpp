@@ -3,6 +3,8 @@
 // display's DPI and work area.
 #include "platform/host.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -17,19 +19,25 @@ namespace {
 constexpr int kBaseDpi = 96;
 constexpr DWORD kPathLimit = 32768;
 
-// A program built for the GUI subsystem starts without standard streams even
-// when a console started it: it then writes its notices to that console.
-// Streams already given (a pipe, a file, a console program) stay as they are.
-struct ParentConsole {
-  ParentConsole() {
+// Set up before main:
+// - A program built for the GUI subsystem starts without standard streams
+//   even when a console started it: it then writes its notices to that
+//   console. Streams already given (a pipe, a file, a console program) stay.
+// - The standard streams write bytes as they are, so that output is byte for
+//   byte Linux's (no CR before each LF).
+struct StandardStreams {
+  StandardStreams() {
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    if (err != nullptr && err != INVALID_HANDLE_VALUE) return;
-    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-    std::freopen("CONOUT$", "w", stderr);
-    std::freopen("CONOUT$", "w", stdout);
+    if ((err == nullptr || err == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+      std::freopen("CONOUT$", "w", stderr);
+      std::freopen("CONOUT$", "w", stdout);
+    }
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
   }
 };
-const ParentConsole parent_console;
+const StandardStreams standard_streams;
 
 }  // namespace
 

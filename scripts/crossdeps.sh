@@ -3,8 +3,9 @@
 # own source packages:
 #   web      zlib, libpng, libjpeg-turbo and libmpg123 for WebAssembly
 #            (emscripten), for the browser build: build/webdeps/
-#   windows  the same and SDL2 for 64-bit Windows (MinGW-w64, the posix
-#            thread model), for the Windows build: build/windeps/
+#   windows  the same, SDL2, and glibc's sin, cos and sincos for 64-bit
+#            Windows (MinGW-w64, the posix thread model), for the Windows
+#            build: build/windeps/
 #
 # Usage: scripts/crossdeps.sh web|windows [--refresh]
 #
@@ -34,7 +35,7 @@ case $target in
     ;;
   windows)
     root=$PWD/build/windeps
-    packages=(zlib libpng1.6 libjpeg-turbo mpg123 libsdl2)
+    packages=(zlib libpng1.6 libjpeg-turbo mpg123 libsdl2 glibc)
     mingw=x86_64-w64-mingw32
     compiler_version() { "$mingw-gcc-posix" --version | sed -n 1p; }
     ;;
@@ -258,6 +259,72 @@ build_windows_libsdl2() {
   win_cmake "$src" "$b" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON
   cmake --build "$b" -j"$jobs"
   cmake --install "$b"
+}
+
+build_windows_glibc() {
+  # The blob turns by sin and cos (and sincos, which the compiler makes of the
+  # pair): Linux computes them with glibc's code, so the Windows programs get
+  # the same code, not the runtime's own, and give the same bits. As glibc
+  # does on x86-64, a processor with FMA and AVX2 runs the copy compiled for
+  # them (whose contracted multiply-adds round differently), any other the
+  # SSE2 copy. Only these files of glibc are built, with the few internal
+  # headers they need written here.
+  local src=$1 b=$1/win-build dbl=$1/sysdeps/ieee754/dbl-64 v flags
+  rm -rf "$b"
+  mkdir -p "$b/shim"
+  cat > "$b/shim/math_private.h" <<'EOF'
+#include <stdint.h>
+#define attribute_hidden
+#define __always_inline __inline __attribute__ ((__always_inline__))
+#define __glibc_likely(c) __builtin_expect ((c), 1)
+#define __glibc_unlikely(c) __builtin_expect ((c), 0)
+#define __set_errno(e) (errno = (e))
+EOF
+  cat > "$b/shim/endian.h" <<'EOF'
+#define __LITTLE_ENDIAN 1234
+#define __BIG_ENDIAN 4321
+#define __BYTE_ORDER __LITTLE_ENDIAN
+#define __FLOAT_WORD_ORDER __BYTE_ORDER
+#define LITTLE_ENDI 1
+#define HIGH_HALF 1
+#define LOW_HALF 0
+EOF
+  # SSE arithmetic rounds to double already; errno and underflow are left as
+  # the runtime has them; the names are given below.
+  echo '#define SET_RESTORE_ROUND_53BIT(mode)' > "$b/shim/fenv_private.h"
+  echo '#define math_check_force_underflow(x) ((void) 0)' > "$b/shim/math-underflow.h"
+  echo '#define libm_alias_double(from, to)' > "$b/shim/libm-alias-double.h"
+  cat > "$b/dispatch.c" <<'EOF'
+/* sin, cos and sincos: the FMA copy where the processor has FMA and AVX2. */
+double __sin_sse2 (double), __sin_fma (double), __cos_sse2 (double), __cos_fma (double);
+void __sincos_sse2 (double, double *, double *), __sincos_fma (double, double *, double *);
+static int fma_usable = -1;
+static int use_fma (void) {
+  if (fma_usable < 0) {
+    __builtin_cpu_init ();
+    fma_usable = __builtin_cpu_supports ("fma") && __builtin_cpu_supports ("avx2");
+  }
+  return fma_usable;
+}
+double sin (double x) { return use_fma () ? __sin_fma (x) : __sin_sse2 (x); }
+double cos (double x) { return use_fma () ? __cos_fma (x) : __cos_sse2 (x); }
+void sincos (double x, double *s, double *c) {
+  if (use_fma ()) __sincos_fma (x, s, c); else __sincos_sse2 (x, s, c);
+}
+EOF
+  local cc=("$mingw-gcc-posix" -O2 -I"$b/shim" -I"$dbl")
+  for v in sse2 fma; do
+    flags=()
+    [ "$v" = fma ] && flags=(-mfma -mavx2)
+    "${cc[@]}" "${flags[@]}" -D__sin=__sin_$v -D__cos=__cos_$v -c "$dbl/s_sin.c" -o "$b/s_sin_$v.o"
+    "${cc[@]}" "${flags[@]}" -D__sincos=__sincos_$v -c "$dbl/s_sincos.c" -o "$b/s_sincos_$v.o"
+  done
+  "${cc[@]}" -c "$dbl/branred.c" -o "$b/branred.o"
+  "${cc[@]}" -c "$dbl/sincostab.c" -o "$b/sincostab.o"
+  "${cc[@]}" -c "$b/dispatch.c" -o "$b/dispatch.o"
+  mkdir -p "$prefix/lib"
+  rm -f "$prefix/lib/libglibc-sincos.a"
+  "$mingw-gcc-ar-posix" rcs "$prefix/lib/libglibc-sincos.a" "$b"/*.o
 }
 
 # ---- Installs shared by the targets.

@@ -9,11 +9,16 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 wine_setup() {
   export WINEPREFIX=$1/build/wine
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    wine wineboot --init >/dev/null 2>&1
-    wineserver -w
-  fi
+  mkdir -p "$WINEPREFIX"
+  # Tests run in parallel: one makes the prefix, the others wait for it.
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.ready" ]; then
+      wine wineboot --init >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.ready"
+    fi
+  ) 9>"$1/build/wine.lock"
 }
 
 wine_path() {
