@@ -87,9 +87,10 @@ std::vector<uint8_t> read_through_archive(const char* name) {
   return data;
 }
 
-// Entry names become file names in the target folder: only plain names.
+// Entry names become file names in the target folder: only plain names, on
+// every system (no folder separator of Linux or Windows, no drive letter).
 bool is_plain_file_name(const char* name) {
-  return name[0] != '\0' && std::strchr(name, '/') == nullptr && std::strcmp(name, ".") != 0 &&
+  return name[0] != '\0' && std::strpbrk(name, "/\\:") == nullptr && std::strcmp(name, ".") != 0 &&
          std::strcmp(name, "..") != 0;
 }
 
