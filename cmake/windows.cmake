@@ -9,7 +9,8 @@
 #   velmora2k.exe          the invitation, a GUI program (no console window)
 #   velmora2k-capture.exe  the capture tool, a console program
 #   paktool.exe            the archive tool, a console program
-#   test_same_results.exe  results that must be Linux's (with VELMORA_WIN_TESTS)
+#   wine_tests.exe         the unit tests that must pass on Windows too (with
+#                          VELMORA_WIN_TESTS): Linux's results, file calls
 # Each carries a manifest (DPI aware, UTF-8 code page) and version
 # information; velmora2k.exe also the icon.
 
@@ -93,8 +94,8 @@ if(VELMORA_WIN_TESTS)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${gtest_source} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_executable(test_same_results ${CMAKE_SOURCE_DIR}/tests/test_same_results.cpp)
-  target_link_libraries(test_same_results PRIVATE velmora_core gtest gtest_main ${VELMORA_BINMODE_OBJECT})
-  target_link_options(test_same_results PRIVATE -static)
-  target_compile_definitions(test_same_results PRIVATE VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_executable(wine_tests ${CMAKE_SOURCE_DIR}/tests/test_same_results.cpp ${CMAKE_SOURCE_DIR}/tests/test_hostfs.cpp)
+  target_link_libraries(wine_tests PRIVATE velmora_core gtest gtest_main ${VELMORA_BINMODE_OBJECT})
+  target_link_options(wine_tests PRIVATE -static)
+  target_compile_definitions(wine_tests PRIVATE VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endif()
