@@ -48,6 +48,8 @@ windows_licences() {  # windows_licences FOLDER
   done
   cp /usr/share/doc/mingw-w64-common/copyright "$dir/mingw-w64-runtime-and-winpthreads.txt"
   cp /usr/share/doc/gcc-mingw-w64-base/copyright "$dir/gcc-runtime-libgcc-libstdc++.txt"
+  # Debian's copyright files name the LGPL without its text.
+  cp /usr/share/common-licenses/LGPL-2.1 "$dir/LGPL-2.1.txt"
   local mpg123_src glibc_src
   mpg123_src=$(ls -d build/windeps/src/mpg123-*/ | tail -n 1)
   mpg123_src=${mpg123_src%/}

@@ -60,26 +60,34 @@ if(NOT EXISTS "${VELMORA_BINMODE_OBJECT}")
   message(FATAL_ERROR "the MinGW runtime's binmode.o is missing")
 endif()
 
-# velmora_program(TARGET DESCRIPTION SOURCE [ICON]): one program with its
-# resources, statically linked.
-function(velmora_program target description source)
+# velmora_resources(TARGET DESCRIPTION [ICON]): the manifest and version
+# information of a program (and its icon).
+function(velmora_resources target description)
   set(VELMORA_RC_NAME ${target})
   set(VELMORA_RC_DESCRIPTION ${description})
   set(VELMORA_RC_VERSION4 ${PROJECT_VERSION}.0)
   string(REPLACE "." "," VELMORA_RC_VERSION_COMMAS ${VELMORA_RC_VERSION4})
   set(VELMORA_RC_MANIFEST ${CMAKE_BINARY_DIR}/resources/${target}.manifest)
   set(VELMORA_RC_ICON "")
-  if(ARGC GREATER 3)
-    set(VELMORA_RC_ICON "1 ICON \"${ARGV3}\"")
+  if(ARGC GREATER 2)
+    set(VELMORA_RC_ICON "1 ICON \"${ARGV2}\"")
   endif()
   configure_file(${CMAKE_SOURCE_DIR}/dist/windows/program.manifest ${VELMORA_RC_MANIFEST} @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/dist/windows/program.rc.in ${CMAKE_BINARY_DIR}/resources/${target}.rc @ONLY)
-  add_executable(${target} ${source} ${CMAKE_BINARY_DIR}/resources/${target}.rc)
+  target_sources(${target} PRIVATE ${CMAKE_BINARY_DIR}/resources/${target}.rc)
+endfunction()
+
+# velmora_program(TARGET DESCRIPTION SOURCE... [ICON FILE]): one program with
+# its resources, statically linked.
+function(velmora_program target description)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "ICON" "")
+  add_executable(${target} ${arg_UNPARSED_ARGUMENTS})
+  velmora_resources(${target} ${description} ${arg_ICON})
   target_link_libraries(${target} PRIVATE velmora_core ${VELMORA_BINMODE_OBJECT})
   target_link_options(${target} PRIVATE -static)
 endfunction()
 
-velmora_program(velmora2k "Velmora2K invitation" app/main.cpp ${CMAKE_SOURCE_DIR}/dist/icons/velmora2k.ico)
+velmora_program(velmora2k "Velmora2K invitation" app/main.cpp ICON ${CMAKE_SOURCE_DIR}/dist/icons/velmora2k.ico)
 set_target_properties(velmora2k PROPERTIES WIN32_EXECUTABLE ON)
 velmora_program(velmora2k-capture "Velmora2K invitation, frame capture" tools/velmora2k_capture.cpp)
 velmora_program(paktool "Velmora2K archive tool" tools/paktool.cpp)
@@ -94,8 +102,8 @@ if(VELMORA_WIN_TESTS)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${gtest_source} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_executable(wine_tests ${CMAKE_SOURCE_DIR}/tests/test_same_results.cpp ${CMAKE_SOURCE_DIR}/tests/test_hostfs.cpp)
-  target_link_libraries(wine_tests PRIVATE velmora_core gtest gtest_main ${VELMORA_BINMODE_OBJECT})
-  target_link_options(wine_tests PRIVATE -static)
+  velmora_program(wine_tests "Velmora2K unit tests for Windows"
+    ${CMAKE_SOURCE_DIR}/tests/test_same_results.cpp ${CMAKE_SOURCE_DIR}/tests/test_hostfs.cpp)
+  target_link_libraries(wine_tests PRIVATE gtest gtest_main)
   target_compile_definitions(wine_tests PRIVATE VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endif()

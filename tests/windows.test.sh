@@ -10,8 +10,9 @@
 #     ASCII, velmora2k.exe reaches the menu silently; an absolute pointer
 #     move onto INFO and a quick click open the page, whose pixels are the
 #     capture tool's at that moment; Esc fades out and the exit code is 0;
-#  3. the same folder without qtn.mp3: the message box (found by its caption)
-#     tells why, and the run ends with the Linux program's exit code.
+#  3. the same folder without qtn.mp3: the Linux program's message box
+#     (found by its caption) tells why, with the same text, and the run ends
+#     with the Linux program's exit code.
 set -u
 bin_dir=$1
 source_dir=$2
@@ -36,7 +37,7 @@ unzip -q "$zip" -d "$work/unzipped"
 cp -r "$work"/unzipped/velmora2k-*-win64/. "$folder/"
 for f in velmora2k.exe velmora2k-capture.exe paktool.exe pak.pak qtn.mp3 README.txt \
          licences/libsdl2.txt licences/zlib.txt licences/libpng1.6.txt licences/libjpeg-turbo.txt \
-         licences/mpg123.txt licences/glibc.txt licences/lgpl-sources.txt licences/mingw-w64-runtime-and-winpthreads.txt \
+         licences/mpg123.txt licences/glibc.txt licences/lgpl-sources.txt licences/LGPL-2.1.txt licences/mingw-w64-runtime-and-winpthreads.txt \
          licences/gcc-runtime-libgcc-libstdc++.txt; do
   check "the zip holds $f" [ -s "$folder/$f" ]
 done
@@ -76,6 +77,7 @@ work=$2
 folder=$3
 data=$4
 expected_missing_code=$5
+expected_box=$6
 source "$here/checks.sh"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv,wineoss.drv="
 
@@ -135,7 +137,7 @@ if [ -n "$at" ]; then
   done
   echo "the page opened by a quick click on INFO: $differ pixels differ from the capture tool's"
   check "the page's pixels are the capture tool's" [ "$differ" = 0 ]
-  xdotool key --window "$win" Escape
+  xdotool key --window "$win" Escape 2>/dev/null
 fi
 for _ in $(seq 1 200); do
   kill -0 "$pid" 2>/dev/null || break
@@ -152,10 +154,11 @@ check "no message box text on stderr" [ -z "$(grep -i 'error' "$work/stderr")" ]
 rm "$folder/qtn.mp3"
 wine "$folder/velmora2k.exe" 2>"$work/stderr" &
 pid=$!
-box=$(timeout 60 xdotool search --sync --name '^KORAL ERROR !$' | head -n 1)
-check "a message box tells why" [ -n "$box" ]
+caption=${expected_box%%: *}
+box=$(timeout 60 xdotool search --sync --name "^$caption\$" | head -n 1)
+check "a message box captioned '$caption' tells why" [ -n "$box" ]
 sleep 1
-[ -n "$box" ] && xdotool key --window "$box" Return
+[ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
 for _ in $(seq 1 100); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
@@ -165,17 +168,21 @@ wait "$pid"
 code=$?
 echo "exit code without qtn.mp3: $code (Linux: $expected_missing_code)"
 check "the Linux program's exit code" [ "$code" -eq "$expected_missing_code" ]
+check "the box says what the Linux program's says ($expected_box)" grep -q -x -F "$expected_box" "$work/stderr"
 checks_done
 XRUN
 
-# The Linux program's exit code for the same fault.
+# The Linux program's message box (its "caption: text" line on stderr) and
+# exit code for the same fault.
 mkdir -p "$work/nomusic"
 cp "$bin_dir/pak.pak" "$work/nomusic/"
-missing_line=$("$bin_dir/velmora2k-capture" --data "$work/nomusic" --frames 2000 2>/dev/null | tail -n 1)
+missing_line=$("$bin_dir/velmora2k-capture" --data "$work/nomusic" --frames 2000 2>"$work/nomusic.err" | tail -n 1)
 missing_code=${missing_line#ended: exit code }
 missing_code=${missing_code%% *}
-echo "Linux without qtn.mp3: $missing_line"
+missing_box=$(grep -m1 ': ' "$work/nomusic.err")
+echo "Linux without qtn.mp3: $missing_box; $missing_line"
 
-xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/xrun.sh" "$here" "$work" "$folder" "$source_dir/data" "$missing_code"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/xrun.sh" "$here" "$work" "$folder" "$source_dir/data" "$missing_code" \
+  "$missing_box"
 check "the run under wine" [ "$?" -eq 0 ]
 checks_done
