@@ -103,9 +103,8 @@ std::vector<uint32_t> pak_layout(const std::vector<pak_item>& items) {
 }
 
 std::vector<uint8_t> pak_build(const std::vector<pak_item>& items) {
-  std::vector<uint8_t> out;
+  std::vector<uint8_t> out(kPakMagic, kPakMagic + 4);
   out.reserve(static_cast<size_t>(archive_length(items)));
-  out.insert(out.end(), kPakMagic, kPakMagic + 4);
   out.push_back(kPakWriteHi);
   out.push_back(kPakWriteLo);
   uint32_t crc = 0;

@@ -104,6 +104,18 @@ for y, x in zip(ys, xs):
 PY
 }
 
+# ended WHAT: waits up to 20 s for the run to end after WHAT (ending it
+# then); its exit code goes to code.
+ended() {
+  for _ in $(seq 1 200); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && { kill "$pid"; echo "velmora2k.exe did not end after $1" >&2; }
+  wait "$pid"
+  code=$?
+}
+
 wine "$folder/velmora2k.exe" 2>"$work/stderr" &
 pid=$!
 win=$(timeout 60 xdotool search --sync --name '^Velmora2K invitation$' | head -n 1)
@@ -139,13 +151,7 @@ if [ -n "$at" ]; then
   check "the page's pixels are the capture tool's" [ "$differ" = 0 ]
   xdotool key --window "$win" Escape 2>/dev/null
 fi
-for _ in $(seq 1 200); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && { kill "$pid"; echo "velmora2k.exe did not end after Esc" >&2; }
-wait "$pid"
-code=$?
+ended Esc
 echo "exit code after Esc: $code"
 check "Esc ends the run with exit code 0" [ "$code" -eq 0 ]
 check "no message box text on stderr" [ -z "$(grep -i 'error' "$work/stderr")" ]
@@ -159,13 +165,7 @@ box=$(timeout 60 xdotool search --sync --name "^$caption\$" | head -n 1)
 check "a message box captioned '$caption' tells why" [ -n "$box" ]
 sleep 1
 [ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && { kill "$pid"; echo "velmora2k.exe did not end after the box" >&2; }
-wait "$pid"
-code=$?
+ended "the box"
 echo "exit code without qtn.mp3: $code (Linux: $expected_missing_code)"
 check "the Linux program's exit code" [ "$code" -eq "$expected_missing_code" ]
 check "the box says what the Linux program's says ($expected_box)" grep -q -x -F "$expected_box" "$work/stderr"
