@@ -3,7 +3,6 @@
 # output, no offer to install Mono or Gecko.
 #   wine_setup SOURCE_DIR   sets the environment and creates the prefix once,
 #                           so that its first-run messages stay out of the runs
-#   wine_path PATH          the Windows form of a Linux path
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -19,8 +18,4 @@ wine_setup() {
       touch "$WINEPREFIX/.ready"
     fi
   ) 9>"$1/build/wine.lock"
-}
-
-wine_path() {
-  winepath -w "$1" 2>/dev/null
 }
