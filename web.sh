@@ -13,7 +13,7 @@ case "${1:-}" in
 esac
 
 scripts/deps.sh web
-scripts/webdeps.sh
+scripts/crossdeps.sh web
 cmake --preset web >/dev/null
 cmake --build --preset web -j 2
 

@@ -1,7 +1,7 @@
 # The WebAssembly build, with emscripten's toolchain (the web preset).
 #
 # Builds the core library without the desktop backend and mains, against the
-# WebAssembly static libraries made by scripts/webdeps.sh, plus the capture
+# WebAssembly static libraries made by scripts/crossdeps.sh web, plus the capture
 # tool and paktool as node programs that read and write the real file system.
 # paktool packs pak.pak into the site folder; cmake/webapp.cmake (the browser
 # program and its page) is included last when it exists.
@@ -20,7 +20,7 @@ set(VELMORA_WEB_SITE_DIR ${CMAKE_SOURCE_DIR}/build/web CACHE PATH
 set(web_libraries libpng16.a libjpeg.a libmpg123.a libz.a)
 foreach(lib ${web_libraries})
   if(NOT EXISTS ${VELMORA_WEB_DEPS}/lib/${lib})
-    message(FATAL_ERROR "${VELMORA_WEB_DEPS}/lib/${lib} is missing: run scripts/webdeps.sh first")
+    message(FATAL_ERROR "${VELMORA_WEB_DEPS}/lib/${lib} is missing: run scripts/crossdeps.sh web first")
   endif()
 endforeach()
 list(TRANSFORM web_libraries PREPEND ${VELMORA_WEB_DEPS}/lib/)
@@ -34,7 +34,7 @@ add_link_options(-mbulk-memory -fexceptions -sALLOW_MEMORY_GROWTH=1)
 
 # The desktop backend and the mains are not part of the core here; the
 # platform variants named *_web replace their desktop twins.
-list(FILTER VELMORA_SOURCES EXCLUDE REGEX "/(app/main[^/]*|platform/sdl|platform/web[^/]*)\\.cpp$")
+list(FILTER VELMORA_SOURCES EXCLUDE REGEX "/(app/main[^/]*|platform/sdl|platform/web[^/]*|platform/[^/]*_win)\\.cpp$")
 foreach(variant IN LISTS VELMORA_SOURCES)
   if(variant MATCHES "/platform/([^/]*)_web\\.cpp$")
     list(REMOVE_ITEM VELMORA_SOURCES ${CMAKE_SOURCE_DIR}/platform/${CMAKE_MATCH_1}.cpp)

@@ -26,4 +26,9 @@ bool host_stderr_is_terminal() {
   return isatty(STDERR_FILENO) == 1;
 }
 
+int host_window_scale(int, int) {
+  // X11 and Wayland desktops scale windows themselves where they scale.
+  return 1;
+}
+
 }  // namespace platform

@@ -1,6 +1,6 @@
 // host: what the system the program runs on tells about it. Each system has
 // its own variant of this module (host.cpp for Linux, host_web.cpp for
-// WebAssembly, in a browser or under node).
+// WebAssembly, in a browser or under node, host_win.cpp for Windows).
 #pragma once
 
 #include <string>
@@ -19,5 +19,10 @@ bool host_has_program_folder();
 
 // True when standard error is a terminal.
 bool host_stderr_is_terminal();
+
+// How many times the width x height picture a new window shows it at first:
+// 1, or on a high-resolution display the largest whole multiple that the
+// display's scale asks for and its work area holds.
+int host_window_scale(int width, int height);
 
 }  // namespace platform

@@ -1,7 +1,6 @@
 // mpegdecode: see mpegdecode.h.
 #include "platform/mpegdecode.h"
 
-#include <fcntl.h>
 #include <mpg123.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <new>
 
 #include "platform/arrival.h"
+#include "platform/hostfs.h"
 
 namespace platform {
 
@@ -23,7 +23,7 @@ constexpr int kFrameBytes = kMpegChannels * static_cast<int>(sizeof(int16_t));
 // The file descriptor libmpg123 reads from; closed when decoding ends.
 class FileHandle {
  public:
-  explicit FileHandle(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {}
+  explicit FileHandle(const char* path) : fd_(host_open_for_reading(path)) {}
   ~FileHandle() {
     if (fd_ >= 0) ::close(fd_);
   }

@@ -1,14 +1,13 @@
 // process: see process.h.
 #include "platform/process.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/backend.h"
 #include "platform/host.h"
+#include "platform/hostfs.h"
 
 namespace platform {
 
@@ -18,7 +17,7 @@ namespace {
 constexpr const char* kDataMarker = "pak.pak";
 
 bool holds_data(const std::string& dir) {
-  return access((dir + "/" + kDataMarker).c_str(), R_OK) == 0;
+  return host_file_readable(dir + "/" + kDataMarker);
 }
 
 }  // namespace
@@ -34,8 +33,8 @@ bool chdir_to_executable() {
   const std::string dir = host_program_folder();
   if (dir.empty()) return false;
   const std::string installed = dir + "/" + kInstalledDataDir;
-  if (!holds_data(dir) && holds_data(installed)) return chdir(installed.c_str()) == 0;
-  return chdir(dir.c_str()) == 0;
+  if (!holds_data(dir) && holds_data(installed)) return host_change_folder(installed);
+  return host_change_folder(dir);
 }
 
 bool stderr_is_terminal() {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/display.h"
+#include "platform/host.h"
 #include "platform/input.h"
 #include "platform/pacer.h"
 #include "platform/pointer.h"
@@ -61,8 +62,9 @@ class SdlBackend : public Backend {
 
   void window_open(const char* title, int width, int height) override {
     start_video();
-    window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    const int scale = host_window_scale(width, height);
+    window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width * scale,
+                               height * scale, SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!window_) fail("SDL_CreateWindow");
     SDL_SetWindowMinimumSize(window_, width / 4, height / 4);
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/hostfs.h"
 #include "resources/pak.h"
 
 namespace {
@@ -102,9 +103,8 @@ std::vector<uint32_t> pak_layout(const std::vector<pak_item>& items) {
 }
 
 std::vector<uint8_t> pak_build(const std::vector<pak_item>& items) {
-  std::vector<uint8_t> out;
+  std::vector<uint8_t> out(kPakMagic, kPakMagic + 4);
   out.reserve(static_cast<size_t>(archive_length(items)));
-  out.insert(out.end(), kPakMagic, kPakMagic + 4);
   out.push_back(kPakWriteHi);
   out.push_back(kPakWriteLo);
   uint32_t crc = 0;
@@ -147,7 +147,7 @@ bool pak_write(const char* path, const std::vector<pak_item>& items, std::string
   }
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), path) != 0) {
+  if (!written || !closed || !platform::host_replace_file(temp, path)) {
     std::remove(temp.c_str());
     error = std::string("cannot write ") + path;
     return false;

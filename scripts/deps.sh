@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, through sudo when not root.
-# Usage: scripts/deps.sh build|web|test   (test includes web, web includes build)
+# Usage: scripts/deps.sh build|deb|web|windows|test
+#   (test includes deb, web and windows, which include build)
 # Quick when everything is already there: it only asks dpkg.
 set -euo pipefail
 
@@ -8,18 +9,30 @@ build_packages=(cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libpn
                 zlib1g-dev libjpeg62-turbo-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps
                python3 python3-pil python3-numpy fonts-dejavu-core imagemagick ffmpeg clang libclang-rt-14-dev
-               help2man lintian appstream man-db)
+               lintian appstream)
+# The Debian package: its manual pages are made from the tools' --help.
+deb_packages=(help2man man-db dpkg-dev)
 # The browser build: the WebAssembly compiler, node to run its tools, what
-# scripts/webdeps.sh needs to fetch and unpack Debian's library sources, and the
+# scripts/crossdeps.sh needs to fetch and unpack Debian's library sources, and the
 # browser the web tests drive.
 web_packages=(emscripten nodejs node-acorn npm dpkg-dev xz-utils make python3 chromium imagemagick)
+# The Windows build: the MinGW-w64 cross compiler (posix threads), what
+# scripts/crossdeps.sh needs to build Debian's library sources with it,
+# GoogleTest's sources for the checks under wine, wine to run the programs,
+# zip for the release, and the packages whose copyright files are the
+# licences of the runtime linked into the programs.
+windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+                  mingw-w64-x86-64-dev mingw-w64-common dpkg-dev xz-utils make
+                  googletest wine wine64 zip unzip python3)
 
 wanted=("${build_packages[@]}")
 case "${1:-build}" in
   build) ;;
+  deb) wanted+=("${deb_packages[@]}") ;;
   web) wanted+=("${web_packages[@]}") ;;
-  test) wanted+=("${web_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: scripts/deps.sh build|web|test" >&2; exit 2 ;;
+  windows) wanted+=("${windows_packages[@]}") ;;
+  test) wanted+=("${deb_packages[@]}" "${web_packages[@]}" "${windows_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: scripts/deps.sh build|deb|web|windows|test" >&2; exit 2 ;;
 esac
 
 # Names that installed packages provide count as installed (a node package

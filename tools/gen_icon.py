@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Write the desktop icons dist/icons/velmora2k_N.png (N x N, RGB) from the
 logo: the chrome "V" of "VELMORA" on its starfield, cut square from
-data/logo.png and resampled to each size the desktop asks for.
+data/logo.png and resampled to each size the desktop asks for; and
+dist/icons/velmora2k.ico, the Windows icon holding every size, each as its
+PNG (the form Windows reads since Vista).
 
     python3 tools/gen_icon.py [LOGO] [OUT_DIR]
 
@@ -9,6 +11,7 @@ The same logo gives the same bytes on every run; the outputs are committed,
 so a build needs no generator. Run it again after changing the logo.
 """
 import os
+import struct
 import sys
 
 import numpy as np
@@ -27,6 +30,21 @@ def icon(logo, size):
     return np.asarray(square.resize((size, size), Image.LANCZOS))
 
 
+def write_ico(png_paths, path):
+    """An icon file whose images are the PNG files, in the order given."""
+    images = [open(p, "rb").read() for p in png_paths]
+    sizes = [Image.open(p).size for p in png_paths]
+    header = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(header) + 16 * len(images)
+    entries = b""
+    for (w, h), data in zip(sizes, images):
+        # A side of 256 is written as 0; 1 colour plane, 32 bits per pixel.
+        entries += struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    with open(path, "wb") as f:
+        f.write(header + entries + b"".join(images))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     root = os.path.dirname(here)
@@ -38,6 +56,8 @@ def main():
     os.makedirs(out, exist_ok=True)
     for size in SIZES:
         iu.save_png(icon(logo, size), os.path.join(out, "velmora2k_%d.png" % size))
+    write_ico([os.path.join(out, "velmora2k_%d.png" % size) for size in SIZES],
+              os.path.join(out, "velmora2k.ico"))
 
 
 if __name__ == "__main__":

@@ -13,8 +13,6 @@
 // Errors take the program's own path: an error report (stderr) and exit
 // status 1. pack refuses what the reader could not serve (see pakwrite.h)
 // and never leaves a partial archive behind.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +21,7 @@
 #include <vector>
 
 #include "platform/headless.h"
+#include "platform/hostfs.h"
 #include "platform/process.h"
 #include "resources/cfile.h"
 #include "resources/cimage.h"
@@ -66,17 +65,12 @@ constexpr char kHelp[] =
   platform::process_exit(1);
 }
 
-std::string base_name(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::vector<uint8_t> read_disk_file(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) fail("cannot read " + path);
+  uint64_t size = 0;
+  if (!platform::host_regular_file_size(path, size)) fail("cannot read " + path);
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) fail("cannot read " + path + ": " + std::strerror(errno));
-  std::vector<uint8_t> data(static_cast<size_t>(st.st_size));
+  std::vector<uint8_t> data(static_cast<size_t>(size));
   const size_t n = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), f);
   std::fclose(f);
   if (n != data.size()) fail("cannot read " + path);
@@ -115,16 +109,17 @@ std::vector<uint8_t> read_through_archive(const char* name) {
   return data;
 }
 
-// Entry names become file names in the target folder: only plain names.
+// Entry names become file names in the target folder: only plain names, on
+// every system (no folder separator of Linux or Windows, no drive letter).
 bool is_plain_file_name(const char* name) {
-  return name[0] != '\0' && std::strchr(name, '/') == nullptr && std::strcmp(name, ".") != 0 &&
+  return name[0] != '\0' && std::strpbrk(name, "/\\:") == nullptr && std::strcmp(name, ".") != 0 &&
          std::strcmp(name, "..") != 0;
 }
 
 int pack(const std::vector<std::string>& args) {
   if (args.empty()) fail(std::string("pack needs OUT.pak\n") + kUsage);
   std::vector<pak_item> items;
-  for (size_t i = 1; i < args.size(); ++i) items.push_back({base_name(args[i]), {}});
+  for (size_t i = 1; i < args.size(); ++i) items.push_back({platform::host_base_name(args[i]), {}});
   std::string error;
   if (!pak_check_items(items, error)) fail("refusing to pack " + args[0] + ": " + error);
   for (size_t i = 1; i < args.size(); ++i) items[i - 1].data = read_disk_file(args[i]);
@@ -149,7 +144,7 @@ int extract(const std::vector<std::string>& args) {
   if (args.size() != 2) fail(std::string("extract needs PAK and DIR\n") + kUsage);
   open_archive(args[0]);
   const std::string& dir = args[1];
-  if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) fail("cannot create " + dir + ": " + std::strerror(errno));
+  if (!platform::host_make_folder(dir)) fail("cannot create " + dir + ": " + std::strerror(errno));
   std::set<std::string> written;
   for (uint32_t i = 0; i < pak_count; ++i) {
     const char* name = pak_dir[i]->Fname;

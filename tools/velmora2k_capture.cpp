@@ -8,15 +8,11 @@
 // encodes them with the music (looped from its start) into FILE.
 // When stderr is a terminal, the run's progress is shown there, rewritten in
 // place a few times a second; on a pipe or file nothing is added.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cmath>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +24,7 @@
 
 #include "app/driver.h"
 #include "platform/headless.h"
+#include "platform/hostfs.h"
 #include "platform/process.h"
 #include "resources/log.h"
 #include "resources/pngwrite.h"
@@ -183,35 +180,11 @@ Options parse(int argc, char** argv) {
   return o;
 }
 
-std::string absolute(const std::string& path) {
-  if (path.empty() || path[0] == '/') return path;
-  char cwd[4096];
-  if (!getcwd(cwd, sizeof cwd)) return path;
-  return std::string(cwd) + "/" + path;
-}
-
-bool on_path(const char* program) {
-  const char* path = std::getenv("PATH");
-  if (!path) return false;
-  std::stringstream dirs(path);
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
-    if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-  }
-  return false;
-}
-
-std::string shell_quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 // Starts ffmpeg reading raw frames (bytes blue, green, red, unused per pixel,
 // as the pixels lie in memory) from a pipe; the music from qtn.mp3 in the
 // run's folder is looped from its start and cut to the video's length.
 FILE* video_open(const std::string& file, double fps) {
-  if (!on_path("ffmpeg")) {
+  if (!platform::host_program_on_path("ffmpeg")) {
     std::fprintf(stderr,
                  "velmora2k-capture: --video needs ffmpeg, which is not installed "
                  "(on Debian: apt-get install ffmpeg)\n");
@@ -219,13 +192,11 @@ FILE* video_open(const std::string& file, double fps) {
   }
   char rate[32];
   std::snprintf(rate, sizeof rate, "%.6f", fps);
-  const std::string command =
-      "ffmpeg -y -loglevel error -f rawvideo -pixel_format bgr0 -video_size 640x480 -framerate " +
-      std::string(rate) + " -i - -stream_loop -1 -i qtn.mp3 -map 0:v -map 1:a -c:v libx264 " +
-      "-preset veryfast -crf 18 -pix_fmt yuv420p -c:a aac -b:a 192k -shortest " + shell_quote(file);
-  // A failing ffmpeg must not kill the run through SIGPIPE; the write fails instead.
-  std::signal(SIGPIPE, SIG_IGN);
-  FILE* pipe = popen(command.c_str(), "w");
+  FILE* pipe = platform::host_pipe_open(
+      "ffmpeg", {"-y", "-loglevel", "error", "-f", "rawvideo", "-pixel_format", "bgr0", "-video_size",
+                 "640x480", "-framerate", rate, "-i", "-", "-stream_loop", "-1", "-i", "qtn.mp3", "-map",
+                 "0:v", "-map", "1:a", "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
+                 "yuv420p", "-c:a", "aac", "-b:a", "192k", "-shortest", file});
   if (!pipe) {
     std::fprintf(stderr, "velmora2k-capture: cannot start ffmpeg\n");
     std::exit(1);
@@ -328,9 +299,9 @@ bool script_ends_run(const std::vector<platform::ScriptEvent>& script) {
 int main(int argc, char** argv) {
   Options o = parse(argc, argv);
   // Paths given on the command line are taken from where the tool started.
-  o.out_dir = absolute(o.out_dir);
-  if (!o.log_file.empty()) o.log_file = absolute(o.log_file);
-  if (!o.video_file.empty()) o.video_file = absolute(o.video_file);
+  o.out_dir = platform::host_absolute_path(o.out_dir);
+  if (!o.log_file.empty()) o.log_file = platform::host_absolute_path(o.log_file);
+  if (!o.video_file.empty()) o.video_file = platform::host_absolute_path(o.video_file);
   if (!o.input_file.empty()) {
     std::ifstream in(o.input_file);
     if (!in) usage(("cannot read input script " + o.input_file).c_str());
@@ -339,12 +310,12 @@ int main(int argc, char** argv) {
     std::string error;
     if (!platform::script_parse(text.str(), o.config.script, error)) usage(error.c_str());
   }
-  if ((o.save_all || !o.save.empty()) && mkdir(o.out_dir.c_str(), 0755) != 0 && errno != EEXIST) {
+  if ((o.save_all || !o.save.empty()) && !platform::host_make_folder(o.out_dir)) {
     usage(("cannot create output folder " + o.out_dir).c_str());
   }
   if (o.data_dir.empty()) {
     if (!platform::chdir_to_executable()) usage("cannot enter the executable's folder");
-  } else if (chdir(o.data_dir.c_str()) != 0) {
+  } else if (!platform::host_change_folder(o.data_dir)) {
     usage(("cannot enter data folder " + o.data_dir).c_str());
   }
   if (!o.log_file.empty()) log_enable(g_log, o.log_file.c_str());
@@ -363,7 +334,7 @@ int main(int argc, char** argv) {
     if (progress) progress->frame_done(index + 1);
     if (video && std::fwrite(px, sizeof(uint32_t) * w, h, video) != static_cast<size_t>(h)) {
       std::fprintf(stderr, "velmora2k-capture: ffmpeg stopped taking frames\n");
-      pclose(video);
+      platform::host_pipe_close(video);
       video = nullptr;
     }
     if (!wanted(o, index)) return;
@@ -375,7 +346,7 @@ int main(int argc, char** argv) {
     }
   };
   backend->exit_hook = [backend](int code, bool stopped) {
-    if (video && pclose(video) != 0) std::fprintf(stderr, "velmora2k-capture: ffmpeg failed\n");
+    if (video && !platform::host_pipe_close(video)) std::fprintf(stderr, "velmora2k-capture: ffmpeg failed\n");
     video = nullptr;
     if (progress) progress->finish(backend->frames());
     if (stopped) {

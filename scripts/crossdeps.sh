@@ -1,0 +1,368 @@
+#!/usr/bin/env bash
+# Builds the libraries that the cross builds link statically, from Debian's
+# own source packages:
+#   web      zlib, libpng, libjpeg-turbo and libmpg123 for WebAssembly
+#            (emscripten), for the browser build: build/webdeps/
+#   windows  the same, SDL2, and glibc's sin, cos and sincos for 64-bit
+#            Windows (MinGW-w64, the posix thread model), for the Windows
+#            build: build/windeps/
+#
+# Usage: scripts/crossdeps.sh web|windows [--refresh]
+#
+# Everything of a target lives under its folder: a private apt state (the
+# system's apt configuration is only read, never changed), the unpacked
+# sources and the install prefix .../prefix/{include,lib,lib/pkgconfig}.
+# Each library is built from the newest source version that the archive
+# serves and rebuilt only when that version, the compiler or this script
+# changes; when the compiler and this script are unchanged, a later run skips
+# even the look-up (no network needed). --refresh looks up the versions again
+# and rebuilds all. Deleting a library's stamp (prefix/stamps/PACKAGE)
+# rebuilds that library from the sources already unpacked.
+set -euo pipefail
+# The script's own path, resolved before changing folder: its content is part
+# of every library's stamp.
+script=$(readlink -f "${BASH_SOURCE[0]}")
+cd "$(dirname "$script")/.."
+
+target=${1:-}
+refresh=${2:-}
+case $target in
+  web)
+    root=$PWD/build/webdeps
+    # Debian source package names, in build order (libpng needs zlib).
+    packages=(zlib libpng1.6 libjpeg-turbo mpg123)
+    compiler_version() { emcc --version | sed -n 1p; }
+    ;;
+  windows)
+    root=$PWD/build/windeps
+    packages=(zlib libpng1.6 libjpeg-turbo mpg123 libsdl2 glibc)
+    mingw=x86_64-w64-mingw32
+    compiler_version() { "$mingw-gcc-posix" --version | sed -n 1p; }
+    ;;
+  *)
+    echo "usage: scripts/crossdeps.sh web|windows [--refresh]" >&2
+    exit 2
+    ;;
+esac
+case $refresh in
+  ""|--refresh) ;;
+  *) echo "usage: scripts/crossdeps.sh web|windows [--refresh]" >&2; exit 2 ;;
+esac
+prefix=$root/prefix
+stamp=$prefix/versions.txt
+jobs=2
+script_hash=$(sha256sum "$script" | cut -d' ' -f1)
+
+node_modules_dir() {
+  # emcc runs its JS tools with node, which must find Debian's node modules.
+  local acorn
+  acorn=$(dpkg -L node-acorn 2>/dev/null | grep -m1 '/acorn/package.json$' || true)
+  [ -n "$acorn" ] && dirname "$(dirname "$acorn")"
+}
+
+build_key() {
+  # What the built prefix depends on besides the source versions.
+  echo "$(compiler_version) $script_hash"
+}
+
+all_stamped() {
+  local pkg
+  for pkg in "${packages[@]}"; do [ -f "$prefix/stamps/$pkg" ] || return 1; done
+}
+
+if [ "$refresh" != --refresh ] && [ -f "$stamp" ] && all_stamped &&
+   [ "$(head -n1 "$stamp")" = "key: $(build_key)" ]; then
+  echo "Libraries for $target are up to date in $prefix:"
+  tail -n +2 "$stamp"
+  exit 0
+fi
+
+if [ "$target" = web ]; then
+  nm_dir=$(node_modules_dir)
+  export NODE_PATH="${nm_dir}${NODE_PATH:+:$NODE_PATH}"
+fi
+
+# ---- A private apt state that knows the source packages of the suites the
+# system already uses. The archive addresses come from the system's own
+# sources, whatever format they are written in.
+apt_dir=$root/apt
+mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
+apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Identifier: Packages' |
+  sort -u | awk 'NF == 3 { print "deb-src " $1 " " $2 " " $3 }' > "$apt_dir/sources.list.new"
+if [ ! -s "$apt_dir/sources.list.new" ]; then
+  echo "crossdeps: the system's apt sources name no Debian archive" >&2
+  exit 1
+fi
+mv "$apt_dir/sources.list.new" "$apt_dir/sources.list"
+apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list"
+          -o "Dir::Etc::SourceParts=/dev/null"
+          -o "Dir::State::Lists=$apt_dir/lists"
+          -o "Dir::Cache=$apt_dir/cache"
+          -o "APT::Sandbox::User=root"
+          -o "Debug::NoLocking=1")
+apt-get "${apt_opts[@]}" -qq update
+
+# Prints "version suite" for each suite that holds the source package, newest
+# version first by dpkg's ordering. apt chooses the archive by suite, so a
+# version is always asked for together with the suite that lists it.
+candidates() {
+  local pkg=$1 suite dsc v sorted=() i
+  for suite in $(awk '{ print $3 }' "$apt_dir/sources.list" | sort -u); do
+    dsc=$(apt-get "${apt_opts[@]}" -qq source --print-uris "$pkg/$suite" 2>/dev/null |
+          awk '$2 ~ /\.dsc$/ { print $2; exit }')
+    [ -n "$dsc" ] || continue
+    v=${dsc#"${pkg}_"}
+    v=${v%.dsc}
+    i=${#sorted[@]}
+    while [ "$i" -gt 0 ] && dpkg --compare-versions "$v" gt "${sorted[i-1]%% *}"; do
+      sorted[i]=${sorted[i-1]}
+      i=$((i - 1))
+    done
+    sorted[i]="$v $suite"
+  done
+  [ ${#sorted[@]} -gt 0 ] && printf '%s\n' "${sorted[@]}"
+}
+
+# Unpacks the newest version of a source package that can be fetched into
+# $root/src and prints its folder. A listed version whose files the archive
+# no longer serves is skipped for the next one listed (the same version in
+# another suite, or the one before it).
+fetch_source() {
+  local pkg=$1 v suite dir
+  mkdir -p "$root/src"
+  while read -r v suite; do
+    dir=$root/src/$pkg-$v
+    if [ -f "$dir/.unpacked" ]; then echo "$dir"; return 0; fi
+    rm -rf "$dir" "$root/dl"
+    mkdir -p "$root/dl"
+    if (cd "$root/dl" && apt-get "${apt_opts[@]}" -qq source --download-only "$pkg/$suite" >&2 &&
+        dpkg-source -x --no-check ./*.dsc "$dir" >&2); then
+      touch "$dir/.unpacked"
+      rm -rf "$root/dl"
+      echo "$dir"
+      return 0
+    fi
+    echo "crossdeps: $pkg $v ($suite) could not be fetched, trying the next one listed" >&2
+  done < <(candidates "$pkg")
+  echo "crossdeps: no version of $pkg could be fetched" >&2
+  return 1
+}
+
+export PKG_CONFIG_PATH=$prefix/lib/pkgconfig PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
+
+# ---- WebAssembly.
+# The browser build runs on WebAssembly SIMD anyway: let the compiler use it.
+web_cflags="-O3 -msimd128"
+# CMake runs its type-size probes under node; emcmake's own node flag is
+# refused by current node versions, which made every probe fail.
+web_emulator="$(command -v node 2>/dev/null);--no-experimental-fetch"
+
+build_web_zlib() {
+  local src=$1
+  (cd "$src" && make distclean >/dev/null 2>&1 || true
+   cd "$src" && CFLAGS="$web_cflags" emconfigure ./configure --static --prefix="$prefix" &&
+   emmake make -j"$jobs" libz.a && emmake make install)
+}
+
+build_web_libpng() {
+  local src=$1 b=$1/wasm-build
+  rm -rf "$b"
+  emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$web_cflags" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$web_emulator" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DZLIB_ROOT="$prefix" -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DPNG_HARDWARE_OPTIMIZATIONS=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_EXECUTABLES=ON
+  cmake --build "$b" -j"$jobs" --target png_static
+  cmake --install "$b"
+}
+
+build_web_libjpeg_turbo() {
+  local src=$1 b=$1/wasm-build
+  rm -rf "$b"
+  emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$web_cflags" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$web_emulator" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR="$prefix/lib" \
+    -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+    -DWITH_JPEG8=OFF -DWITH_JAVA=OFF
+  cmake --build "$b" -j"$jobs" --target jpeg-static
+  install_jpeg_library "$src" "$b"
+}
+
+build_web_mpg123() {
+  local src=$1
+  # Only the decoding library: the players and the output libraries are not
+  # needed, so they are neither built nor installed.
+  (cd "$src" && make distclean >/dev/null 2>&1 || true
+   cd "$src" && CFLAGS="$web_cflags" emconfigure ./configure --host=wasm32 --prefix="$prefix" \
+     --disable-shared --enable-static --with-cpu=generic_fpu --disable-modules --with-audio=dummy &&
+   emmake make -j"$jobs" src/libmpg123/libmpg123.la)
+  install_mpg123_library "$src"
+}
+
+# ---- 64-bit Windows, with the toolchain file the windows preset uses.
+win_toolchain=$PWD/cmake/mingw.cmake
+win_cflags="-O2"
+
+win_cmake() {  # win_cmake SOURCE BUILD_DIR OPTION...
+  local src=$1 b=$2
+  shift 2
+  rm -rf "$b"
+  cmake -S "$src" -B "$b" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$win_cflags" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" "$@"
+}
+
+build_windows_zlib() {
+  local src=$1 b=$1/win-build
+  win_cmake "$src" "$b"
+  cmake --build "$b" -j"$jobs" --target zlibstatic
+  mkdir -p "$prefix/include" "$prefix/lib"
+  cp "$b/libzlibstatic.a" "$prefix/lib/libz.a"
+  cp "$src/zlib.h" "$b/zconf.h" "$prefix/include/"
+}
+
+build_windows_libpng() {
+  local src=$1 b=$1/win-build
+  win_cmake "$src" "$b" \
+    -DZLIB_ROOT="$prefix" -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_EXECUTABLES=ON
+  cmake --build "$b" -j"$jobs" --target png_static
+  cmake --install "$b"
+}
+
+build_windows_libjpeg_turbo() {
+  local src=$1 b=$1/win-build
+  # Without its SIMD code (which needs an assembler more): pictures are
+  # decoded once, at start, and the C code gives the same pixels.
+  win_cmake "$src" "$b" -DCMAKE_INSTALL_LIBDIR="$prefix/lib" \
+    -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+    -DWITH_JPEG8=OFF -DWITH_JAVA=OFF
+  cmake --build "$b" -j"$jobs" --target jpeg-static
+  install_jpeg_library "$src" "$b"
+}
+
+build_windows_mpg123() {
+  local src=$1
+  # The x86-64 decoders that Debian's own build has, chosen at run time by
+  # the processor, so that the music decodes to the same samples as on Linux.
+  (cd "$src" && make distclean >/dev/null 2>&1 || true
+   cd "$src" && CC="$mingw-gcc-posix" CFLAGS="$win_cflags" ./configure --host="$mingw" --prefix="$prefix" \
+     --disable-shared --enable-static --with-cpu=x86-64 --disable-modules --with-audio=dummy &&
+   make -j"$jobs" src/libmpg123/libmpg123.la)
+  install_mpg123_library "$src"
+}
+
+build_windows_libsdl2() {
+  local src=$1 b=$1/win-build
+  win_cmake "$src" "$b" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON
+  cmake --build "$b" -j"$jobs"
+  cmake --install "$b"
+}
+
+build_windows_glibc() {
+  # The blob turns by sin and cos (and sincos, which the compiler makes of the
+  # pair): Linux computes them with glibc's code, so the Windows programs get
+  # the same code, not the runtime's own, and give the same bits. As glibc
+  # does on x86-64, a processor with FMA and AVX2 runs the copy compiled for
+  # them (whose contracted multiply-adds round differently), any other the
+  # SSE2 copy. Only these files of glibc are built, with the few internal
+  # headers they need written here.
+  local src=$1 b=$1/win-build dbl=$1/sysdeps/ieee754/dbl-64 v flags
+  rm -rf "$b"
+  mkdir -p "$b/shim"
+  cat > "$b/shim/math_private.h" <<'EOF'
+#include <stdint.h>
+#define attribute_hidden
+#define __always_inline __inline __attribute__ ((__always_inline__))
+#define __glibc_likely(c) __builtin_expect ((c), 1)
+#define __glibc_unlikely(c) __builtin_expect ((c), 0)
+#define __set_errno(e) (errno = (e))
+EOF
+  cat > "$b/shim/endian.h" <<'EOF'
+#define __LITTLE_ENDIAN 1234
+#define __BIG_ENDIAN 4321
+#define __BYTE_ORDER __LITTLE_ENDIAN
+#define __FLOAT_WORD_ORDER __BYTE_ORDER
+#define LITTLE_ENDI 1
+#define HIGH_HALF 1
+#define LOW_HALF 0
+EOF
+  # SSE arithmetic rounds to double already; errno and underflow are left as
+  # the runtime has them; the names are given below.
+  echo '#define SET_RESTORE_ROUND_53BIT(mode)' > "$b/shim/fenv_private.h"
+  echo '#define math_check_force_underflow(x) ((void) 0)' > "$b/shim/math-underflow.h"
+  echo '#define libm_alias_double(from, to)' > "$b/shim/libm-alias-double.h"
+  cat > "$b/dispatch.c" <<'EOF'
+/* sin, cos and sincos: the FMA copy where the processor has FMA and AVX2. */
+double __sin_sse2 (double), __sin_fma (double), __cos_sse2 (double), __cos_fma (double);
+void __sincos_sse2 (double, double *, double *), __sincos_fma (double, double *, double *);
+static int fma_usable = -1;
+static int use_fma (void) {
+  if (fma_usable < 0) {
+    __builtin_cpu_init ();
+    fma_usable = __builtin_cpu_supports ("fma") && __builtin_cpu_supports ("avx2");
+  }
+  return fma_usable;
+}
+double sin (double x) { return use_fma () ? __sin_fma (x) : __sin_sse2 (x); }
+double cos (double x) { return use_fma () ? __cos_fma (x) : __cos_sse2 (x); }
+void sincos (double x, double *s, double *c) {
+  if (use_fma ()) __sincos_fma (x, s, c); else __sincos_sse2 (x, s, c);
+}
+EOF
+  local cc=("$mingw-gcc-posix" -O2 -I"$b/shim" -I"$dbl")
+  for v in sse2 fma; do
+    flags=()
+    [ "$v" = fma ] && flags=(-mfma -mavx2)
+    "${cc[@]}" "${flags[@]}" -D__sin=__sin_$v -D__cos=__cos_$v -c "$dbl/s_sin.c" -o "$b/s_sin_$v.o"
+    "${cc[@]}" "${flags[@]}" -D__sincos=__sincos_$v -c "$dbl/s_sincos.c" -o "$b/s_sincos_$v.o"
+  done
+  "${cc[@]}" -c "$dbl/branred.c" -o "$b/branred.o"
+  "${cc[@]}" -c "$dbl/sincostab.c" -o "$b/sincostab.o"
+  "${cc[@]}" -c "$b/dispatch.c" -o "$b/dispatch.o"
+  mkdir -p "$prefix/lib"
+  rm -f "$prefix/lib/libglibc-sincos.a"
+  "$mingw-gcc-ar-posix" rcs "$prefix/lib/libglibc-sincos.a" "$b"/*.o
+}
+
+# ---- Installs shared by the targets.
+install_jpeg_library() {  # SOURCE BUILD_DIR
+  # Its install rule also wants the command-line programs, which are not built.
+  local src=$1 b=$2
+  mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
+  cp "$b/libjpeg.a" "$prefix/lib/"
+  cp "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$b/jconfig.h" "$prefix/include/"
+  cp "$b/pkgscripts/libjpeg.pc" "$prefix/lib/pkgconfig/"
+}
+
+install_mpg123_library() {  # SOURCE
+  local src=$1
+  mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
+  cp "$src/src/libmpg123/.libs/libmpg123.a" "$prefix/lib/"
+  cp "$src/src/libmpg123/mpg123.h" "$src/src/libmpg123/fmt123.h" "$prefix/include/"
+  cp "$src/libmpg123.pc" "$prefix/lib/pkgconfig/"
+}
+
+[ "$refresh" = --refresh ] && rm -rf "$prefix"
+mkdir -p "$prefix/stamps"
+key=$(build_key)
+built=()
+for pkg in "${packages[@]}"; do
+  src=$(fetch_source "$pkg")
+  version=${src##*/$pkg-}
+  # Each library is rebuilt only when its source version, the compiler or
+  # this script (its flags and build steps) changed.
+  if [ "$(cat "$prefix/stamps/$pkg" 2>/dev/null)" != "$version $key" ]; then
+    echo "crossdeps: building $pkg $version for $target"
+    lib=${pkg%1.6}
+    "build_${target}_${lib//-/_}" "$src"
+    echo "$version $key" > "$prefix/stamps/$pkg"
+  fi
+  built+=("$pkg $version")
+done
+
+{ echo "key: $key"; printf '%s\n' "${built[@]}"; } > "$stamp"
+echo "Libraries for $target built in $prefix:"
+printf '  %s\n' "${built[@]}"
