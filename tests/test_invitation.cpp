@@ -69,7 +69,8 @@ std::string data_with_marked_page_header() {
     std::vector<pak_item> items;
     for (const auto& entry : std::filesystem::directory_iterator(VELMORA_SOURCE_DIR "/data")) {
       const std::string name = entry.path().filename().string();
-      if (name == "qtn.mp3" || name[0] == '.') continue;
+      // Packed as the build packs: the files of data/ but the music.
+      if (!entry.is_regular_file() || name == "qtn.mp3" || name[0] == '.') continue;
       const std::string path = name == "textpanel.png" ? folder + "/" + name : entry.path().string();
       std::ifstream in(path, std::ios::binary);
       items.push_back({name, std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {})});
