@@ -17,13 +17,8 @@ set(VELMORA_WEB_DEPS ${CMAKE_SOURCE_DIR}/build/webdeps/prefix CACHE PATH
 set(VELMORA_WEB_SITE_DIR ${CMAKE_SOURCE_DIR}/build/web CACHE PATH
     "Folder of the web site: page, program and data")
 
-set(web_libraries libpng16.a libjpeg.a libmpg123.a libz.a)
-foreach(lib ${web_libraries})
-  if(NOT EXISTS ${VELMORA_WEB_DEPS}/lib/${lib})
-    message(FATAL_ERROR "${VELMORA_WEB_DEPS}/lib/${lib} is missing: run scripts/crossdeps.sh web first")
-  endif()
-endforeach()
-list(TRANSFORM web_libraries PREPEND ${VELMORA_WEB_DEPS}/lib/)
+include(${CMAKE_SOURCE_DIR}/cmake/cross.cmake)
+velmora_cross_libraries(web_libraries ${VELMORA_WEB_DEPS} web libpng16.a libjpeg.a libmpg123.a libz.a)
 
 # WebAssembly SIMD for the pixel kernels (and wherever the compiler finds
 # whole-vector integer work); bulk memory, so that copies of whole frames are
@@ -34,12 +29,7 @@ add_link_options(-mbulk-memory -fexceptions -sALLOW_MEMORY_GROWTH=1)
 
 # The desktop backend and the mains are not part of the core here; the
 # platform variants named *_web replace their desktop twins.
-list(FILTER VELMORA_SOURCES EXCLUDE REGEX "/(app/main[^/]*|platform/sdl|platform/web[^/]*|platform/[^/]*_win)\\.cpp$")
-foreach(variant IN LISTS VELMORA_SOURCES)
-  if(variant MATCHES "/platform/([^/]*)_web\\.cpp$")
-    list(REMOVE_ITEM VELMORA_SOURCES ${CMAKE_SOURCE_DIR}/platform/${CMAKE_MATCH_1}.cpp)
-  endif()
-endforeach()
+velmora_platform_variants(web "/(app/main[^/]*|platform/sdl|platform/web[^/]*|platform/[^/]*_win)\\.cpp$")
 
 add_library(velmora_core STATIC ${VELMORA_SOURCES})
 target_include_directories(velmora_core PUBLIC ${CMAKE_SOURCE_DIR})

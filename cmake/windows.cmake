@@ -20,24 +20,15 @@ option(VELMORA_WIN_TESTS "Build the tests that run under wine" ON)
 
 # libglibc-sincos.a: glibc's sin, cos and sincos, the Linux build's maths, in
 # place of the runtime's.
-set(win_libraries libSDL2.a libpng16.a libjpeg.a libmpg123.a libz.a libglibc-sincos.a)
-foreach(lib ${win_libraries})
-  if(NOT EXISTS ${VELMORA_WIN_DEPS}/lib/${lib})
-    message(FATAL_ERROR "${VELMORA_WIN_DEPS}/lib/${lib} is missing: run scripts/crossdeps.sh windows first")
-  endif()
-endforeach()
-list(TRANSFORM win_libraries PREPEND ${VELMORA_WIN_DEPS}/lib/)
+include(${CMAKE_SOURCE_DIR}/cmake/cross.cmake)
+velmora_cross_libraries(win_libraries ${VELMORA_WIN_DEPS} windows
+                        libSDL2.a libpng16.a libjpeg.a libmpg123.a libz.a libglibc-sincos.a)
 # What SDL2 and libmpg123 need from Windows itself (their Libs.private).
 set(win_system_libraries
   shlwapi user32 gdi32 winmm imm32 ole32 oleaut32 version uuid advapi32 setupapi shell32 dinput8)
 
 # The platform variants named *_win replace their desktop twins.
-list(FILTER VELMORA_SOURCES EXCLUDE REGEX "/(app/main[^/]*|platform/[^/]*web[^/]*)\\.cpp$")
-foreach(variant IN LISTS VELMORA_SOURCES)
-  if(variant MATCHES "/platform/([^/]*)_win\\.cpp$")
-    list(REMOVE_ITEM VELMORA_SOURCES ${CMAKE_SOURCE_DIR}/platform/${CMAKE_MATCH_1}.cpp)
-  endif()
-endforeach()
+velmora_platform_variants(win "/(app/main[^/]*|platform/[^/]*web[^/]*)\\.cpp$")
 
 # GCC on 64-bit Windows does not keep the stack 32-byte aligned for spilled
 # AVX registers (GCC bug 54412): the AVX2 kernels use unaligned moves only.

@@ -1,0 +1,27 @@
+# What the cross builds (WebAssembly, Windows) share.
+
+# The static libraries a cross build links, as full paths in the prefix that
+# scripts/crossdeps.sh TARGET fills; a missing one stops the configure with
+# the command that makes it.
+function(velmora_cross_libraries out prefix target)
+  set(paths)
+  foreach(lib ${ARGN})
+    if(NOT EXISTS ${prefix}/lib/${lib})
+      message(FATAL_ERROR "${prefix}/lib/${lib} is missing: run scripts/crossdeps.sh ${target} first")
+    endif()
+    list(APPEND paths ${prefix}/lib/${lib})
+  endforeach()
+  set(${out} ${paths} PARENT_SCOPE)
+endfunction()
+
+# The core's sources for a build whose platform variants end in _SUFFIX:
+# sources matching EXCLUDE are left out, and each variant replaces its
+# desktop twin.
+macro(velmora_platform_variants suffix exclude)
+  list(FILTER VELMORA_SOURCES EXCLUDE REGEX "${exclude}")
+  foreach(variant IN LISTS VELMORA_SOURCES)
+    if(variant MATCHES "/platform/([^/]*)_${suffix}\\.cpp$")
+      list(REMOVE_ITEM VELMORA_SOURCES ${CMAKE_SOURCE_DIR}/platform/${CMAKE_MATCH_1}.cpp)
+    endif()
+  endforeach()
+endmacro()
