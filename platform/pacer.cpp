@@ -23,14 +23,7 @@ constexpr double kMaxLearntHz = 1000.0;
 FramePacer::FramePacer(double refresh_hz) : given_hz_(refresh_hz > 0 ? refresh_hz : 0) {}
 
 double FramePacer::refresh_hz() const {
-  if (given_hz_ > 0) return given_hz_;
-  if (gap_count_ < kPaceLearnIntervals) return 0;
-  std::array<uint64_t, kPaceLearnIntervals> sorted = gaps_;
-  std::nth_element(sorted.begin(), sorted.begin() + kPaceLearnIntervals / 2, sorted.end());
-  const uint64_t middle = sorted[kPaceLearnIntervals / 2];
-  if (middle == 0) return 0;
-  const double hz = 1e6 / static_cast<double>(middle);
-  return hz >= kMinLearntHz && hz <= kMaxLearntHz ? hz : 0;
+  return given_hz_ > 0 ? given_hz_ : learnt_hz_;
 }
 
 int FramePacer::refresh_divisor() const {
@@ -46,11 +39,19 @@ uint64_t FramePacer::refresh_period_us() const {
   return hz > 0 ? static_cast<uint64_t>(1e6 / hz) : 0;
 }
 
+// Records the gap since the last refresh; the rate is the middle gap's of
+// the last kPaceLearnIntervals (one odd gap, a slow frame, does not move it).
 void FramePacer::learn(uint64_t t_us) {
-  if (have_refresh_ && t_us > last_refresh_) {
+  if (have_refresh_ && t_us > last_refresh_ && given_hz_ <= 0) {
     gaps_[gap_next_] = t_us - last_refresh_;
     gap_next_ = (gap_next_ + 1) % kPaceLearnIntervals;
     gap_count_ = std::min(gap_count_ + 1, kPaceLearnIntervals);
+    if (gap_count_ == kPaceLearnIntervals) {
+      std::array<uint64_t, kPaceLearnIntervals> sorted = gaps_;
+      std::nth_element(sorted.begin(), sorted.begin() + kPaceLearnIntervals / 2, sorted.end());
+      const double hz = 1e6 / static_cast<double>(sorted[kPaceLearnIntervals / 2]);
+      learnt_hz_ = hz >= kMinLearntHz && hz <= kMaxLearntHz ? hz : 0;
+    }
   }
   have_refresh_ = true;
   last_refresh_ = t_us;

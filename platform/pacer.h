@@ -53,6 +53,7 @@ class FramePacer {
   uint64_t refresh_period_us() const;
 
   double given_hz_ = 0;
+  double learnt_hz_ = 0;  // from the gaps, once kPaceLearnIntervals are known
   bool have_refresh_ = false;
   uint64_t last_refresh_ = 0;
   std::array<uint64_t, kPaceLearnIntervals> gaps_{};

@@ -304,11 +304,7 @@ class SdlBackend : public Backend {
     const bool was_playing = playing_;
     SDL_CloseAudioDevice(device_);
     device_ = 0;
-    if (!open_device(source)) return;
-    if (was_playing) {
-      playing_ = true;
-      SDL_PauseAudioDevice(device_, 0);
-    }
+    if (open_device(source) && was_playing) audio_play();
   }
 
   static void audio_callback(void* user, Uint8* stream, int len) {

@@ -53,9 +53,9 @@ export async function serveFaulty(root, faults) {
   const plain = site.server.listeners('request');
   site.server.removeAllListeners('request');
   site.server.on('request', (req, res) => {
-    const name = new URL(req.url, 'http://x').pathname.replace(/^\/+/, '');
-    if (faults.short && name === faults.short) {
-      const bytes = fs.readFileSync(path.join(root, name));
+    const found = siteFile(path.resolve(root), req.url);
+    if (faults.short && found && found.name === faults.short) {
+      const bytes = fs.readFileSync(found.file);
       const half = bytes.subarray(0, bytes.length >> 1);
       res.writeHead(200, {'Content-Type': 'application/octet-stream', 'Content-Length': half.length});
       res.end(half);
