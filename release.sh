@@ -19,6 +19,23 @@ esac
 out=$PWD/build/release-files
 mkdir -p "$out"
 
+# The same sources make the same files: the programs' link stamps, the file
+# dates in the zips and the package take the last commit's time.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+fi
+export SOURCE_DATE_EPOCH
+export TZ=UTC
+
+# zip_folder ZIP DIR ITEM: ITEM (a path inside DIR) into ZIP, its files in
+# name order and dated SOURCE_DATE_EPOCH. DIR is a staging copy: the dates
+# of build outputs are left alone, or the next build would redo them.
+zip_folder() {
+  local zip=$1 dir=$2 item=$3
+  find "$dir/$item" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+  (cd "$dir" && find "$item" -print | LC_ALL=C sort | zip -q -X -9 "$zip" -@)
+}
+
 # The release configuration: the programs and the data, without the tests
 # and benchmarks (the sanitizer build carries those).
 linux_release() {
@@ -81,17 +98,20 @@ release_windows() {
   sed "s/@VERSION@/$v/g" dist/windows/README.txt | sed 's/$/\r/' > "$stage/README.txt"
   windows_licences "$stage/licences"
   [ -f LICENSE ] && sed 's/$/\r/' LICENSE > "$stage/LICENSE.txt"
-  (cd build/release-stage && zip -q -r -X -9 "$zip" "$name")
+  zip_folder "$zip" build/release-stage "$name"
   echo "Windows release: $zip ($(stat -c %s "$zip") bytes)"
 }
 
 release_web() {
   ./web.sh --build
   linux_release
-  local zip
+  local zip stage=build/release-stage/web
   zip=$out/velmora2k-$(version)-web.zip
-  rm -f "$zip"
-  (cd build/web && zip -q -r -X -9 "$zip" .)
+  rm -rf "$zip" "$stage"
+  mkdir -p "$stage"
+  cp -a build/web/. "$stage/"
+  zip_folder "$zip" "$stage" .
+  rm -rf "$stage"
   echo "Web release: $zip ($(stat -c %s "$zip") bytes)"
 }
 
