@@ -183,8 +183,7 @@ build_web_libjpeg_turbo() {
   emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$web_cflags" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$web_emulator" \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR="$prefix/lib" \
-    -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
-    -DWITH_JPEG8=OFF -DWITH_JAVA=OFF
+    "${jpeg_options[@]}"
   cmake --build "$b" -j"$jobs" --target jpeg-static
   install_jpeg_library "$src" "$b"
 }
@@ -234,11 +233,7 @@ build_windows_libpng() {
 
 build_windows_libjpeg_turbo() {
   local src=$1 b=$1/win-build
-  # Without its SIMD code (which needs an assembler more): pictures are
-  # decoded once, at start, and the C code gives the same pixels.
-  win_cmake "$src" "$b" -DCMAKE_INSTALL_LIBDIR="$prefix/lib" \
-    -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
-    -DWITH_JPEG8=OFF -DWITH_JAVA=OFF
+  win_cmake "$src" "$b" -DCMAKE_INSTALL_LIBDIR="$prefix/lib" "${jpeg_options[@]}"
   cmake --build "$b" -j"$jobs" --target jpeg-static
   install_jpeg_library "$src" "$b"
 }
@@ -327,7 +322,13 @@ EOF
   "$mingw-gcc-ar-posix" rcs "$prefix/lib/libglibc-sincos.a" "$b"/*.o
 }
 
-# ---- Installs shared by the targets.
+# ---- Shared by the targets.
+# libjpeg-turbo: the static decoding library alone, without its SIMD code
+# (which needs an assembler more); pictures are decoded once, at start, and
+# the C code gives the same pixels.
+jpeg_options=(-DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF
+              -DWITH_JPEG8=OFF -DWITH_JAVA=OFF)
+
 install_jpeg_library() {  # SOURCE BUILD_DIR
   # Its install rule also wants the command-line programs, which are not built.
   local src=$1 b=$2

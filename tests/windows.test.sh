@@ -5,7 +5,8 @@
 #     README, the licences; the programs import only DLLs that every Windows
 #     has and none of the maths the frames and the music use; velmora2k.exe
 #     is a GUI program, the tools console programs; the zip's pak.pak is the
-#     Linux build's;
+#     Linux build's; the capture tool and paktool take a folder whose name
+#     has a space and a letter outside ASCII on their command lines;
 #  2. unpacked into a folder whose name has a space and a letter outside
 #     ASCII, velmora2k.exe reaches the menu silently; an absolute pointer
 #     move onto INFO and a quick click open the page, whose pixels are the
@@ -55,6 +56,21 @@ for exe in velmora2k velmora2k-capture paktool; do
           grep -E ' (sin|cos|sincos|sqrt|pow|exp|log|floor|ceil|fmod)f?$' || true)
   check "$exe.exe imports none of the maths the frames and music use ($maths)" [ -z "$maths" ]
 done
+# The tools take such a folder on their command lines, as wine hands it over
+# (on its Z: drive, not C:): the capture tool reads the data from it and
+# writes its frames into a folder named the same way; paktool lists the
+# archive there and extracts it into another.
+wine "$folder/velmora2k-capture.exe" --data "$folder" --frames 30 --save 29 --out "$folder/images é" \
+  >"$work/capture.out" 2>&1
+check "velmora2k-capture.exe reads and writes in folders named outside ASCII" \
+  [ -s "$folder/images é/frame_000029.png" ]
+wine "$folder/paktool.exe" extract "$folder/pak.pak" "$folder/entries ü" >/dev/null 2>&1
+listed=$(wine "$folder/paktool.exe" list "$folder/pak.pak" 2>/dev/null | wc -l)
+extracted=$(ls "$folder/entries ü" 2>/dev/null | wc -l)
+echo "paktool.exe: $listed entries listed, $extracted extracted"
+check "paktool.exe lists and extracts an archive in folders named outside ASCII" \
+  [ "$listed" -gt 0 -a "$extracted" -eq "$listed" ]
+rm -rf "$folder/images é" "$folder/entries ü"
 subsystem() { awk '/^Subsystem/ { print $2 }' "$work/$1.dump"; }
 check "velmora2k.exe is a GUI program" [ "$(subsystem velmora2k)" = 00000002 ]
 check "velmora2k-capture.exe is a console program" [ "$(subsystem velmora2k-capture)" = 00000003 ]
