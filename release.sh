@@ -99,6 +99,7 @@ release_windows() {
   windows_licences "$stage/licences"
   [ -f LICENSE ] && sed 's/$/\r/' LICENSE > "$stage/LICENSE.txt"
   zip_folder "$zip" build/release-stage "$name"
+  rm -rf "$stage"
   echo "Windows release: $zip ($(stat -c %s "$zip") bytes)"
 }
 

@@ -61,7 +61,7 @@ done
 # writes its frames into a folder named the same way; paktool lists the
 # archive there and extracts it into another.
 wine "$folder/velmora2k-capture.exe" --data "$folder" --frames 30 --save 29 --out "$folder/images é" \
-  >"$work/capture.out" 2>&1
+  >"$work/capture.out" 2>&1 || cat "$work/capture.out" >&2
 check "velmora2k-capture.exe reads and writes in folders named outside ASCII" \
   [ -s "$folder/images é/frame_000029.png" ]
 wine "$folder/paktool.exe" extract "$folder/pak.pak" "$folder/entries ü" >/dev/null 2>&1
