@@ -14,7 +14,7 @@
 #include "render3d/scene.h"
 
 uint32_t main_state = kStateMenu;
-uint32_t next_state = NO_CHOICE;
+uint32_t next_state = kNoChoice;
 uint8_t busy = 0;
 uint32_t xfade_level = 0;
 uint32_t back_page = 0;
@@ -67,11 +67,11 @@ void step_menu() {
     main_state = kStateCrossFade;
     show_page(c + 1, *target);
     next_state = c + 1;
-    buttonlist.chosen = NO_CHOICE;
+    buttonlist.chosen = kNoChoice;
     back_page = 0;
   } else if (c == kExitButton) {
     start_fade_out();
-    buttonlist.chosen = NO_CHOICE;
+    buttonlist.chosen = kNoChoice;
   }
 }
 

@@ -18,7 +18,7 @@ enum menu_state_value : uint32_t {
 };
 
 // chosen after the menu has acted on a choice.
-constexpr uint32_t NO_CHOICE = 1234;
+constexpr uint32_t kNoChoice = 1234;
 
 extern uint32_t main_state;
 extern uint32_t next_state;

@@ -28,7 +28,8 @@
 //    may pull it themselves through audio_source().
 //  - max_frames: after that many presents the run stops: stop_hook runs and
 //    the process ends with exit code 0.
-//  - message boxes are not shown (message_box writes the text to stderr).
+//  - message boxes are not shown: each is recorded (boxes()); the text goes
+//    to stderr from message_box.cpp, as with every backend.
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 #include "platform/input.h"
 
 #include "platform/backend.h"
-#include "resources/log.h"
+#include "platform/log.h"
 
 int32_t mouse_x = 0;
 int32_t mouse_y = 0;

@@ -5,8 +5,8 @@
 
 namespace platform {
 
-memory_status memory_status_read() {
-  memory_status ms{0, 0, 0};
+MemoryStatus memory_status_read() {
+  MemoryStatus ms{0, 0, 0};
   struct sysinfo si {};
   if (sysinfo(&si) != 0) return ms;
   ms.total_phys = static_cast<uint64_t>(si.totalram) * si.mem_unit;

@@ -5,12 +5,12 @@
 
 namespace platform {
 
-struct memory_status {
+struct MemoryStatus {
   uint64_t total_phys;    // bytes
   uint64_t avail_phys;    // bytes
   uint32_t load_percent;  // share of physical memory in use
 };
 
-memory_status memory_status_read();
+MemoryStatus memory_status_read();
 
 }  // namespace platform

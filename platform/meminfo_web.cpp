@@ -7,8 +7,8 @@
 
 namespace platform {
 
-memory_status memory_status_read() {
-  memory_status ms{0, 0, 0};
+MemoryStatus memory_status_read() {
+  MemoryStatus ms{0, 0, 0};
   ms.total_phys = emscripten_get_heap_max();
   const uint64_t used = emscripten_get_heap_size();
   ms.avail_phys = used < ms.total_phys ? ms.total_phys - used : 0;

@@ -5,8 +5,8 @@
 
 namespace platform {
 
-memory_status memory_status_read() {
-  memory_status ms{0, 0, 0};
+MemoryStatus memory_status_read() {
+  MemoryStatus ms{0, 0, 0};
   MEMORYSTATUSEX status{};
   status.dwLength = sizeof status;
   if (!GlobalMemoryStatusEx(&status)) return ms;

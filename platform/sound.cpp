@@ -16,7 +16,7 @@
 #include "platform/mpegdecode.h"
 #include "platform/process.h"
 #include "platform/stall.h"
-#include "resources/log.h"
+#include "platform/log.h"
 
 // A decoded stream: interleaved 16-bit stereo frames at 44.1 kHz.
 struct sound_stream {

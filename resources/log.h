@@ -1,45 +1,12 @@
-// log: the process-wide diagnostic log and the fatal error report.
-//
-// The log is an append-only text file opened and closed again for every write.
-// It starts disabled and without a file name; nothing in the program enables
-// it, so a normal run writes no log. The capture tool and the archive tool
-// enable it with --log FILE. Every message carries its own module prefix and
-// line breaks; one line is often built from several writes.
-//
-// Call sites follow one convention: test that the log object exists before
-// every write. LOGW does exactly that.
+// log: the diagnostic log as the layers above the platform use it
+// (platform/log.h), and the fatal error report.
 //
 // error_report shows a message box captioned "KORAL ERROR !" (and writes the
 // text to stderr), copies the text into the log and ends the process with
 // status 1, unless report_returns is set, in which case it returns.
 #pragma once
 
-#include <cstdint>
-#include <cstdio>
-
-// A formatted message is cut at this many bytes (terminating zero included).
-constexpr int kLogLineBytes = 4096;
-
-struct logfile {
-  char* name = nullptr;   // path of the log file; null until a build names it
-  FILE* handle = nullptr; // stream of the write in progress
-  uint8_t enabled = 0;    // writes happen only when this is exactly 1
-  char line[kLogLineBytes] = {};
-};
-
-// The process-wide log object (created by static initialisation; may be null).
-extern logfile* g_log;
-
-logfile* log_create();
-// Names the log file and enables the log (the program itself never does this).
-void log_enable(logfile* lf, const char* path);
-
-void log_write(logfile* lf, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-#define LOGW(...)                         \
-  do {                                    \
-    if (g_log) log_write(g_log, __VA_ARGS__); \
-  } while (0)
+#include "platform/log.h"
 
 void error_report(const char* text);
 int report_returns_get();

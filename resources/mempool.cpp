@@ -3,38 +3,28 @@
 
 #include <cinttypes>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
-#include "gfx2d/pixel.h"
 #include "platform/meminfo.h"
 #include "resources/log.h"
 
 namespace {
 
 void write_banner() {
-  const platform::memory_status ms = platform::memory_status_read();
+  const platform::MemoryStatus ms = platform::memory_status_read();
   if (!g_log) return;
   log_write(g_log, "\nStarting smart mempool manager v.0.0.1 by the Velmora2K crew....\n");
-  if (!g_log) return;
   log_write(g_log, "Keeps count of every large block the invitation holds.\n"
                    "Blocks come zero-filled; running out of memory is fatal.\n\n");
-  if (!g_log) return;
   log_write(g_log, "Startup info:\n");
-  if (!g_log) return;
   log_write(g_log, "Available memcells  :%8d\n", static_cast<int>(g_pool->capacity));
-  if (!g_log) return;
   log_write(g_log, "TotalPhysicalMemory :%8llu ", static_cast<unsigned long long>(ms.total_phys / 1024));
-  if (!g_log) return;
   log_write(g_log, " kb\n");
-  if (!g_log) return;
   log_write(g_log, "AvailPhysicalMemory :%8llu ", static_cast<unsigned long long>(ms.avail_phys / 1024));
-  if (!g_log) return;
   log_write(g_log, " kb\n");
-  if (!g_log) return;
   log_write(g_log, "Memory usage        :%8u ", ms.load_percent);
-  if (!g_log) return;
   log_write(g_log, " %%\n");
-  if (!g_log) return;
   log_write(g_log, "End of startup information.\n\n");
 }
 
@@ -101,7 +91,8 @@ void* mempool_alloc(uint32_t size) {
   if (free_cells < kPoolLowCells) {
     LOGW("MEMPOOL : danger!! low resources! %d freecells left.\n", static_cast<int>(free_cells));
   }
-  pixel_fill(0, size / 4, block);
+  // Whole 32-bit words: the last size % 4 bytes keep what the heap gave.
+  std::memset(block, 0, size / 4 * 4);
   pool->used += 1;
   return block;
 }

@@ -349,7 +349,7 @@ TEST_F(Menu, PageVisitScrollAndReturn) {
   // The click is acted on in its own pass: 17 cross-fade frames follow.
   EXPECT_EQ(record_of(r, m + 2).main_state, 6u);
   EXPECT_EQ(record_of(r, m + 2).next_state, 2u);
-  EXPECT_EQ(record_of(r, m + 2).chosen, NO_CHOICE);
+  EXPECT_EQ(record_of(r, m + 2).chosen, kNoChoice);
   for (uint64_t i = 3; i <= 18; ++i) EXPECT_EQ(record_of(r, m + i).main_state, 6u) << i;
   EXPECT_EQ(record_of(r, m + 19).main_state, 2u);
   // Rows 0-49 keep the menu throughout and change at once on the page's
