@@ -13,15 +13,3 @@ function(velmora_cross_libraries out prefix target)
   endforeach()
   set(${out} ${paths} PARENT_SCOPE)
 endfunction()
-
-# The core's sources for a build whose platform variants end in _SUFFIX:
-# sources matching EXCLUDE are left out, and each variant replaces its
-# desktop twin.
-macro(velmora_platform_variants suffix exclude)
-  list(FILTER VELMORA_SOURCES EXCLUDE REGEX "${exclude}")
-  foreach(variant IN LISTS VELMORA_SOURCES)
-    if(variant MATCHES "/platform/([^/]*)_${suffix}\\.cpp$")
-      list(REMOVE_ITEM VELMORA_SOURCES ${CMAKE_SOURCE_DIR}/platform/${CMAKE_MATCH_1}.cpp)
-    endif()
-  endforeach()
-endmacro()

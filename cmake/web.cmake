@@ -11,6 +11,7 @@
 #   VELMORA_WEB_DEPS       the prefix of the WebAssembly libraries
 #   VELMORA_WEB_SITE_DIR   the folder served to browsers (pak.pak, qtn.mp3 go here)
 #   VELMORA_BIN_DIR        where the node programs are built
+#   VELMORA_BACKEND_SOURCES the web backend, for the page's program
 
 set(VELMORA_WEB_DEPS ${CMAKE_SOURCE_DIR}/build/webdeps/prefix CACHE PATH
     "Prefix of the WebAssembly builds of zlib, libpng, libjpeg-turbo and libmpg123")
@@ -27,11 +28,10 @@ velmora_cross_libraries(web_libraries ${VELMORA_WEB_DEPS} web libpng16.a libjpeg
 add_compile_options(-msimd128 -mbulk-memory -fexceptions)
 add_link_options(-mbulk-memory -fexceptions -sALLOW_MEMORY_GROWTH=1)
 
-# The desktop backend and the mains are not part of the core here; the
-# platform variants named *_web replace their desktop twins.
-velmora_platform_variants(web "/(app/main[^/]*|platform/sdl|platform/web[^/]*|platform/[^/]*_win)\\.cpp$")
-
-add_library(velmora_core STATIC ${VELMORA_SOURCES})
+# The variants named *_web in place of their twins (cmake/sources.cmake); the
+# web backend, which calls the page, goes into the page's program only.
+velmora_sources(web)
+add_library(velmora_core STATIC ${VELMORA_CORE_SOURCES})
 target_include_directories(velmora_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_include_directories(velmora_core SYSTEM PUBLIC ${VELMORA_WEB_DEPS}/include)
 target_link_libraries(velmora_core PUBLIC ${web_libraries})

@@ -8,7 +8,7 @@
 # as separate files and fetched by the page, so the folder can be copied to
 # any static web host as it is.
 
-add_executable(velmora-web ${CMAKE_SOURCE_DIR}/app/main_web.cpp ${CMAKE_SOURCE_DIR}/platform/web.cpp)
+add_executable(velmora-web ${CMAKE_SOURCE_DIR}/app/main_web.cpp ${VELMORA_BACKEND_SOURCES})
 target_link_libraries(velmora-web PRIVATE velmora_core)
 set_target_properties(velmora-web PROPERTIES
   OUTPUT_NAME velmora

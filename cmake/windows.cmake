@@ -27,15 +27,16 @@ velmora_cross_libraries(win_libraries ${VELMORA_WIN_DEPS} windows
 set(win_system_libraries
   shlwapi user32 gdi32 winmm imm32 ole32 oleaut32 version uuid advapi32 setupapi shell32 dinput8)
 
-# The platform variants named *_win replace their desktop twins.
-velmora_platform_variants(win "/(app/main[^/]*|platform/[^/]*web[^/]*)\\.cpp$")
+# The variants named *_win in place of their twins, and the SDL backend
+# (cmake/sources.cmake).
+velmora_sources(windows)
 
 # GCC on 64-bit Windows does not keep the stack 32-byte aligned for spilled
 # AVX registers (GCC bug 54412): the AVX2 kernels use unaligned moves only.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/gfx2d/pixel_avx2.cpp PROPERTIES
   COMPILE_OPTIONS "-Wa,-muse-unaligned-vector-move")
 
-add_library(velmora_core STATIC ${VELMORA_SOURCES})
+add_library(velmora_core STATIC ${VELMORA_CORE_SOURCES} ${VELMORA_BACKEND_SOURCES})
 target_include_directories(velmora_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_include_directories(velmora_core SYSTEM PUBLIC ${VELMORA_WIN_DEPS}/include ${VELMORA_WIN_DEPS}/include/SDL2)
 target_link_libraries(velmora_core PUBLIC ${win_libraries} ${win_system_libraries})

@@ -30,7 +30,12 @@ constexpr int32_t kMouseInputLost = static_cast<int32_t>(0x8007001Eu);
 constexpr int32_t kMouseNotAcquired = static_cast<int32_t>(0x8007000Cu);
 constexpr int32_t kMouseGenericError = static_cast<int32_t>(0x80004005u);
 
-// Source of the music: fills interleaved 16-bit stereo frames at 44.1 kHz.
+// The one PCM format of the music, from the decoder to the device:
+// interleaved signed 16-bit frames of kPcmChannels samples, kPcmRate a second.
+constexpr int kPcmRate = 44100;
+constexpr int kPcmChannels = 2;
+
+// Source of the music: fills frames of the PCM format above.
 // The SDL backend calls it from its audio thread.
 class AudioSource {
  public:

@@ -2,7 +2,6 @@
 #include "platform/headless.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,12 +12,6 @@
 namespace platform {
 
 namespace {
-
-// Motion accumulated between reads saturates instead of wrapping.
-int32_t add_counts(int32_t a, int32_t b) {
-  const int64_t sum = static_cast<int64_t>(a) + b;
-  return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
-}
 
 bool parse_line(const std::string& line, ScriptEvent& ev, bool& empty) {
   std::string text = line.substr(0, line.find('#'));
@@ -127,15 +120,14 @@ void HeadlessBackend::deliver_due_events() {
     const ScriptEvent& ev = config_.script[next_event_++];
     switch (ev.kind) {
       case ScriptEvent::Kind::Key:
-        keys_.push_back(ev.code);
+        keys_.push(ev.code);
         break;
       case ScriptEvent::Kind::Move:
-        pending_.dx = add_counts(pending_.dx, ev.dx);
-        pending_.dy = add_counts(pending_.dy, ev.dy);
+        mouse_.add_counts(ev.dx, ev.dy);
         break;
       case ScriptEvent::Kind::Down:
       case ScriptEvent::Kind::Up:
-        buttons_.set(ev.button, ev.kind == ScriptEvent::Kind::Down);
+        mouse_.buttons().set(ev.button, ev.kind == ScriptEvent::Kind::Down);
         break;
     }
   }
@@ -143,18 +135,17 @@ void HeadlessBackend::deliver_due_events() {
 
 bool HeadlessBackend::key_waiting() {
   deliver_due_events();
-  return key_head_ < keys_.size();
+  return keys_.waiting();
 }
 
 int HeadlessBackend::key_read() {
   deliver_due_events();
-  if (key_head_ >= keys_.size()) return 0;
-  return keys_[key_head_++];
+  return keys_.read();
 }
 
 int32_t HeadlessBackend::mouse_open() {
   if (config_.fail_mouse) return config_.fail_mouse_code;
-  mouse_open_ = true;
+  mouse_.open();
   return kMouseOk;
 }
 
@@ -167,30 +158,26 @@ int32_t HeadlessBackend::mouse_acquire() {
     acquire_faults_.pop_front();
     return code;
   }
-  if (!mouse_open_) return kMouseNotAcquired;
-  if (!buttons_.acquired()) deliver_due_events();
-  buttons_.acquire();
+  if (!mouse_.is_open()) return kMouseNotAcquired;
+  if (!mouse_.buttons().acquired()) deliver_due_events();
+  mouse_.buttons().acquire();
   return kMouseOk;
 }
 
 int32_t HeadlessBackend::mouse_read(MouseSample& sample) {
   ++mouse_reads_;
-  if (!mouse_open_) return kMouseNotAcquired;
+  if (!mouse_.is_open()) return kMouseNotAcquired;
   deliver_due_events();
   if (!read_faults_.empty()) {
     const int32_t code = read_faults_.front();
     read_faults_.pop_front();
     return code;
   }
-  sample = pending_;
-  buttons_.read_into(sample);
-  pending_ = MouseSample{0, 0, 0, {0, 0, 0, 0}};
-  return kMouseOk;
+  return mouse_.read(sample);
 }
 
 void HeadlessBackend::mouse_close() {
-  mouse_open_ = false;
-  buttons_.release();
+  mouse_.close();
 }
 
 bool HeadlessBackend::audio_open(AudioSource* source) {

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/keyqueue.h"
 #include "platform/pointer.h"
 
 namespace platform {
@@ -105,7 +106,7 @@ class HeadlessBackend : public Backend {
   const std::string& title() const { return title_; }
   bool window_is_open() const { return window_open_; }
   int windows_closed() const { return windows_closed_; }
-  bool mouse_is_open() const { return mouse_open_; }
+  bool mouse_is_open() const { return mouse_.is_open(); }
   bool audio_is_open() const { return audio_open_; }
   bool audio_is_playing() const { return audio_playing_; }
   AudioSource* audio_source() const { return audio_source_; }
@@ -139,7 +140,6 @@ class HeadlessBackend : public Backend {
   std::string title_;
   bool window_open_ = false;
   int windows_closed_ = 0;
-  bool mouse_open_ = false;
   bool audio_open_ = false;
   bool audio_playing_ = false;
   AudioSource* audio_source_ = nullptr;
@@ -147,10 +147,8 @@ class HeadlessBackend : public Backend {
   int mouse_reads_ = 0;
   std::deque<int32_t> read_faults_;
   std::deque<int32_t> acquire_faults_;
-  std::vector<int> keys_;
-  size_t key_head_ = 0;
-  MouseSample pending_{0, 0, 0, {0, 0, 0, 0}};
-  ButtonLatch buttons_;  // presses since the last good read
+  KeyQueue keys_;
+  MouseDevice mouse_;  // motion and presses since the last good read
   std::vector<std::string> boxes_;
   int audio_flushes_ = 0;
   std::vector<AudioState> audio_states_;

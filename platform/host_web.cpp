@@ -51,4 +51,9 @@ bool host_stderr_is_terminal() {
   return node_stderr_is_tty() != 0;
 }
 
+int host_window_scale(int, int) {
+  // The page lays the canvas out and the browser scales it to the display.
+  return 1;
+}
+
 }  // namespace platform

@@ -18,7 +18,7 @@ namespace platform {
 namespace {
 
 constexpr size_t kChunkValues = 16384;  // samples per read: 4096 stereo frames
-constexpr int kFrameBytes = kMpegChannels * static_cast<int>(sizeof(int16_t));
+constexpr int kFrameBytes = kPcmChannels * static_cast<int>(sizeof(int16_t));
 
 // The file descriptor libmpg123 reads from; closed when decoding ends.
 class FileHandle {
@@ -60,7 +60,7 @@ Decoder make_decoder(MpegResult& result) {
   }
   if (mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0) != MPG123_OK ||
       mpg123_format_none(mh.get()) != MPG123_OK ||
-      mpg123_format(mh.get(), kMpegRate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK) {
+      mpg123_format(mh.get(), kPcmRate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK) {
     result = MpegResult::BadFormat;
     return nullptr;
   }
@@ -76,7 +76,7 @@ bool format_is_ours(mpg123_handle* mh) {
   long rate = 0;
   int channels = 0;
   int encoding = 0;
-  return mpg123_getformat(mh, &rate, &channels, &encoding) == MPG123_OK && rate == kMpegRate &&
+  return mpg123_getformat(mh, &rate, &channels, &encoding) == MPG123_OK && rate == kPcmRate &&
          channels == MPG123_STEREO && encoding == MPG123_ENC_SIGNED_16;
 }
 
@@ -85,15 +85,15 @@ MpegResult decode_all(mpg123_handle* mh, std::vector<int16_t>& samples) {
   // The info tag usually states the exact length: one allocation then.
   const off_t expected = mpg123_length(mh);
   if (expected > 0 && static_cast<uint64_t>(expected) <= kMpegMaxFrames) {
-    samples.reserve(static_cast<size_t>(expected) * kMpegChannels);
+    samples.reserve(static_cast<size_t>(expected) * kPcmChannels);
   }
   std::array<int16_t, kChunkValues> chunk;
   for (;;) {
     size_t done = 0;
     const int rc = mpg123_read(mh, reinterpret_cast<unsigned char*>(chunk.data()), sizeof chunk, &done);
     if (rc == MPG123_NEW_FORMAT && !format_is_ours(mh)) return MpegResult::BadFormat;
-    const size_t values = done / kFrameBytes * kMpegChannels;
-    if (samples.size() + values > kMpegMaxFrames * kMpegChannels) return MpegResult::TooLong;
+    const size_t values = done / kFrameBytes * kPcmChannels;
+    if (samples.size() + values > kMpegMaxFrames * kPcmChannels) return MpegResult::TooLong;
     samples.insert(samples.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(values));
     if (rc == MPG123_DONE) break;
     if (rc == MPG123_ERR) {

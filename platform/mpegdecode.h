@@ -1,6 +1,6 @@
 // mpegdecode: decodes a whole MPEG audio file (layer 1, 2 or 3) into memory.
 //
-// Output: interleaved signed 16-bit stereo frames (left, right) at 44.1 kHz,
+// Output: the PCM format of backend.h (16-bit stereo frames at 44.1 kHz),
 // whatever the file holds: mono is doubled, other sample rates are resampled
 // by libmpg123 (refused with BadFormat where the library cannot convert).
 // Decoding is gapless: the encoder's delay and padding, when the file's info
@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/backend.h"
+
 namespace platform {
 
-constexpr int kMpegRate = 44100;
-constexpr int kMpegChannels = 2;
-constexpr uint64_t kMpegMaxFrames = static_cast<uint64_t>(kMpegRate) * 60 * 20;
+constexpr uint64_t kMpegMaxFrames = static_cast<uint64_t>(kPcmRate) * 60 * 20;
 
 enum class MpegResult {
   Ok,

@@ -2,6 +2,7 @@
 #include "platform/pointer.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "platform/input.h"
 
@@ -13,6 +14,11 @@ constexpr uint8_t kButtonDown = 0x80;
 
 int32_t clamped(int64_t v, int32_t max) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, 0, max));
+}
+
+int32_t saturated_sum(int32_t a, int32_t b) {
+  const int64_t sum = static_cast<int64_t>(a) + b;
+  return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
 }  // namespace
@@ -59,6 +65,27 @@ void PointerFollower::read_into(MouseSample& sample) {
   sample.dx = x_ - read_x_;
   sample.dy = y_ - read_y_;
   read_from(x_, y_);
+}
+
+void MouseDevice::close() {
+  open_ = false;
+  buttons_.release();
+}
+
+void MouseDevice::add_counts(int32_t dx, int32_t dy) {
+  dx_ = saturated_sum(dx_, dx);
+  dy_ = saturated_sum(dy_, dy);
+}
+
+int32_t MouseDevice::read(MouseSample& sample) {
+  if (!open_) return kMouseNotAcquired;
+  sample = MouseSample{0, 0, 0, {0, 0, 0, 0}};
+  pointer_.read_into(sample);
+  sample.dx = saturated_sum(sample.dx, dx_);
+  sample.dy = saturated_sum(sample.dy, dy_);
+  dx_ = dy_ = 0;
+  buttons_.read_into(sample);
+  return kMouseOk;
 }
 
 }  // namespace platform

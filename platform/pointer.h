@@ -10,6 +10,10 @@
 //  - PointerFollower: the user's pointer as a position on the picture,
 //    clamped as the input layer clamps, turned into relative counts, so that
 //    the input layer's pointer lands exactly where the user's is.
+//  - MouseDevice: a backend's mouse device: open or closed, the latch, and
+//    the motion since the last read, either as the user's pointer on the
+//    picture (the SDL and web backends move pointer()) or as relative counts
+//    (the headless backend's script adds them with add_counts).
 #pragma once
 
 #include <cstdint>
@@ -58,6 +62,30 @@ class PointerFollower {
   int32_t y_ = 0;
   int32_t read_x_ = 0;  // where the reads so far have put the input layer's pointer
   int32_t read_y_ = 0;
+};
+
+class MouseDevice {
+ public:
+  void open() { open_ = true; }
+  // Presses are dropped again until the next acquire; the pointer and the
+  // counts not yet read stay.
+  void close();
+  bool is_open() const { return open_; }
+  // Relative motion, saturating instead of wrapping.
+  void add_counts(int32_t dx, int32_t dy);
+  // kMouseNotAcquired while closed. Otherwise the sample gets the way the
+  // pointer went and the counts added since the last read, and the buttons.
+  int32_t read(MouseSample& sample);
+
+  PointerFollower& pointer() { return pointer_; }
+  ButtonLatch& buttons() { return buttons_; }
+
+ private:
+  bool open_ = false;
+  int32_t dx_ = 0;
+  int32_t dy_ = 0;
+  PointerFollower pointer_;
+  ButtonLatch buttons_;
 };
 
 }  // namespace platform

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <deque>
 #include <string>
 
 #include "platform/display.h"
 #include "platform/host.h"
 #include "platform/input.h"
+#include "platform/keyqueue.h"
 #include "platform/pacer.h"
 #include "platform/pointer.h"
 #include "platform/soundclock.h"
@@ -20,8 +20,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kAudioRate = 44100;
-constexpr int kAudioChannels = 2;
 // 10 ms buffers: SDL's dummy driver sleeps whole milliseconds per buffer, so a
 // buffer of a whole number of milliseconds keeps its pace exact.
 constexpr int kAudioBufferFrames = 441;
@@ -124,25 +122,22 @@ class SdlBackend : public Backend {
 
   bool key_waiting() override {
     pump();
-    return !keys_.empty();
+    return keys_.waiting();
   }
 
   int key_read() override {
     pump();
-    if (keys_.empty()) return 0;
-    const int code = keys_.front();
-    keys_.pop_front();
-    return code;
+    return keys_.read();
   }
 
   // The pointer starts where the input layer starts it; when the system
   // pointer is already over the window, the first read moves it there.
   int32_t mouse_open() override {
     if (!window_) return kMouseGenericError;
-    mouse_open_ = true;
-    pointer_.move_to(kMouseStartX, kMouseStartY);
-    pointer_.read_from(kMouseStartX, kMouseStartY);
-    buttons_.release();
+    mouse_.open();
+    mouse_.pointer().move_to(kMouseStartX, kMouseStartY);
+    mouse_.pointer().read_from(kMouseStartX, kMouseStartY);
+    mouse_.buttons().release();
     if (SDL_GetMouseFocus() == window_) {
       int x = 0, y = 0;
       SDL_GetMouseState(&x, &y);
@@ -155,25 +150,18 @@ class SdlBackend : public Backend {
   // made while nothing read the mouse: the events waiting now are taken
   // before the latch starts counting presses.
   int32_t mouse_acquire() override {
-    if (!mouse_open_) return kMouseNotAcquired;
-    if (!buttons_.acquired()) pump();
-    buttons_.acquire();
+    if (!mouse_.is_open()) return kMouseNotAcquired;
+    if (!mouse_.buttons().acquired()) pump();
+    mouse_.buttons().acquire();
     return kMouseOk;
   }
 
   int32_t mouse_read(MouseSample& sample) override {
-    if (!mouse_open_) return kMouseNotAcquired;
-    pump();
-    sample = MouseSample{0, 0, 0, {0, 0, 0, 0}};
-    pointer_.read_into(sample);
-    buttons_.read_into(sample);
-    return kMouseOk;
+    if (mouse_.is_open()) pump();
+    return mouse_.read(sample);
   }
 
-  void mouse_close() override {
-    mouse_open_ = false;
-    buttons_.release();
-  }
+  void mouse_close() override { mouse_.close(); }
 
   bool audio_open(AudioSource* source) override {
     if (device_ != 0) return false;
@@ -278,9 +266,9 @@ class SdlBackend : public Backend {
   // Opens SDL's default output device on the running driver, paused.
   bool open_device(AudioSource* source) {
     SDL_AudioSpec want{};
-    want.freq = kAudioRate;
+    want.freq = kPcmRate;
     want.format = AUDIO_S16SYS;
-    want.channels = kAudioChannels;
+    want.channels = kPcmChannels;
     want.samples = kAudioBufferFrames;
     want.callback = &SdlBackend::audio_callback;
     want.userdata = this;
@@ -289,7 +277,7 @@ class SdlBackend : public Backend {
     source_ = source;
     frames_handed_ = 0;
     last_callback_ = SoundClockSample{};
-    clock_.reset(kAudioRate);
+    clock_.reset(kPcmRate);
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
     return device_ != 0;
   }
@@ -309,7 +297,7 @@ class SdlBackend : public Backend {
 
   static void audio_callback(void* user, Uint8* stream, int len) {
     auto* self = static_cast<SdlBackend*>(user);
-    const int frames = len / (kAudioChannels * 2);
+    const int frames = len / (kPcmChannels * 2);
     if (self->source_) {
       self->source_->fill(reinterpret_cast<int16_t*>(stream), frames);
     } else {
@@ -407,7 +395,7 @@ class SdlBackend : public Backend {
     while (SDL_PollEvent(&ev)) {
       switch (ev.type) {
         case SDL_QUIT:
-          keys_.push_back(27);
+          keys_.push(27);
           break;
         case SDL_KEYDOWN: {
           const SDL_Keycode sym = ev.key.keysym.sym;
@@ -415,13 +403,13 @@ class SdlBackend : public Backend {
           if (sym == SDLK_F11 || alt_enter) {
             if (!ev.key.repeat) toggle_fullscreen();
           } else {
-            keys_.push_back(sym == SDLK_ESCAPE ? 27 : static_cast<int>(sym));
+            keys_.push(sym == SDLK_ESCAPE ? 27 : static_cast<int>(sym));
           }
           break;
         }
         case SDL_MOUSEMOTION:
           show_cursor_outside_picture(ev.motion.x, ev.motion.y);
-          if (mouse_open_) follow(ev.motion.x, ev.motion.y);
+          if (mouse_.is_open()) follow(ev.motion.x, ev.motion.y);
           break;
         case SDL_WINDOWEVENT:
           if (ev.window.event == SDL_WINDOWEVENT_LEAVE) show_cursor(true);
@@ -435,7 +423,7 @@ class SdlBackend : public Backend {
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
           const int i = ev.button.button == SDL_BUTTON_LEFT ? 0 : ev.button.button == SDL_BUTTON_RIGHT ? 1 : -1;
-          buttons_.set(i, ev.type == SDL_MOUSEBUTTONDOWN);
+          mouse_.buttons().set(i, ev.type == SDL_MOUSEBUTTONDOWN);
           break;
         }
         default:
@@ -463,7 +451,7 @@ class SdlBackend : public Backend {
   void follow(int x, int y) {
     const SDL_Rect r = picture_in_window();
     if (r.w <= 0 || r.h <= 0) return;
-    pointer_.move_to(static_cast<int64_t>(x - r.x) * width_ / r.w, static_cast<int64_t>(y - r.y) * height_ / r.h);
+    mouse_.pointer().move_to(static_cast<int64_t>(x - r.x) * width_ / r.w, static_cast<int64_t>(y - r.y) * height_ / r.h);
   }
 
   // The invitation draws its own pointer on the picture; over the black
@@ -493,7 +481,7 @@ class SdlBackend : public Backend {
     window_ = nullptr;
     if (video_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     video_ = false;
-    mouse_open_ = false;
+    mouse_.close();
     own_fullscreen_ = false;
     cursor_shown_ = true;
   }
@@ -516,11 +504,8 @@ class SdlBackend : public Backend {
   bool cursor_shown_ = true;
   FramePacer pacer_;
   uint64_t last_refresh_us_ = 0;  // when the last present returned
-  std::deque<int> keys_;
-
-  bool mouse_open_ = false;
-  PointerFollower pointer_;
-  ButtonLatch buttons_;
+  KeyQueue keys_;
+  MouseDevice mouse_;
 
   bool audio_sub_ = false;
   bool silent_ = false;

@@ -258,7 +258,7 @@ sound_stream* FSOUND_Stream_OpenMpeg(const char* filename, unsigned mode) {
     fail(code);
     return nullptr;
   }
-  stream->frames = stream->samples.size() / platform::kMpegChannels;
+  stream->frames = stream->samples.size() / platform::kPcmChannels;
   stream->loop = (mode & kStreamLoop) != 0;
   *slot = std::move(stream);
   return slot->get();

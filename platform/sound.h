@@ -19,6 +19,8 @@
 
 #include <cstdint>
 
+#include "platform/backend.h"
+
 // Error codes of the sound system (FSOUND_GetError) and their texts.
 constexpr int kSoundErrNone = 0;
 constexpr int kSoundErrInitialized = 1;     // only allowed before FSOUND_Init
@@ -34,7 +36,7 @@ constexpr int kSoundErrCount = 19;          // codes 0 to 18 have texts
 // What the program asks of the sound system.
 constexpr int kSoundOutput = 2;         // the backend's audio device
 constexpr int kSoundDriver = 0;         // its first (only) driver
-constexpr int kMixRate = 44100;         // the one mixing rate there is
+constexpr int kMixRate = platform::kPcmRate;  // the one mixing rate there is
 constexpr int kMaxChannels = 16;
 constexpr int kAnyChannel = -1;
 constexpr unsigned kStreamLoop = 0x02;  // stream mode bit: loop at the end

@@ -3,11 +3,9 @@
 
 #include <algorithm>
 
-namespace platform {
+#include "platform/backend.h"
 
-namespace {
-constexpr int kDefaultRate = 44100;
-}
+namespace platform {
 
 uint64_t sound_clock_frames(const SoundClockSample& sample, uint64_t now, uint64_t frequency, int rate) {
   if (!sample.valid || frequency == 0 || rate <= 0) return 0;
@@ -28,7 +26,7 @@ uint32_t sound_clock_ms(const SoundClockSample& sample, uint64_t now, uint64_t f
 }
 
 void SoundClock::reset(int rate) {
-  rate_ = rate > 0 ? rate : kDefaultRate;
+  rate_ = rate > 0 ? rate : kPcmRate;
   last_ms_ = 0;
 }
 

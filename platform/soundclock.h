@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "platform/backend.h"
+
 namespace platform {
 
 struct SoundClockSample {
@@ -36,7 +38,7 @@ class SoundClock {
   uint32_t read(const SoundClockSample& sample, uint64_t now, uint64_t frequency);
 
  private:
-  int rate_ = 44100;
+  int rate_ = kPcmRate;
   uint32_t last_ms_ = 0;
 };
 

@@ -8,12 +8,12 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "platform/display.h"
 #include "platform/input.h"
+#include "platform/keyqueue.h"
 #include "platform/pacer.h"
 #include "platform/pointer.h"
 #include "platform/soundclock.h"
@@ -87,12 +87,10 @@ namespace platform {
 namespace {
 
 constexpr const char* kCanvas = "#canvas";
-constexpr int kAudioRate = 44100;
-constexpr int kAudioChannels = 2;
 constexpr int kAudioChunkFrames = 1024;
 // PCM handed to the player ahead of what it played: enough to ride over a
 // slow frame or a throttled timer, small enough to stay in step.
-constexpr uint64_t kAudioLeadFrames = kAudioRate / 2;
+constexpr uint64_t kAudioLeadFrames = kPcmRate / 2;
 constexpr uint64_t kMicrosPerSecond = 1000000;
 constexpr size_t kKeyQueueLimit = 64;
 // Where the pointer rests once a finger lifts: clear of the buttons and of
@@ -134,8 +132,8 @@ class WebBackend : public Backend {
  public:
   WebBackend() {
     active = this;
-    pointer_.move_to(kMouseStartX, kMouseStartY);
-    pointer_.read_from(kMouseStartX, kMouseStartY);
+    mouse_.pointer().move_to(kMouseStartX, kMouseStartY);
+    mouse_.pointer().read_from(kMouseStartX, kMouseStartY);
   }
   ~WebBackend() override {
     audio_close();
@@ -171,40 +169,33 @@ class WebBackend : public Backend {
   void window_close() override {
     if (!open_) return;
     open_ = false;
-    mouse_open_ = false;
+    mouse_.close();
     web_page_close();
   }
 
   void* window_handle() override { return open_ ? const_cast<char*>(kCanvas) : nullptr; }
 
-  bool key_waiting() override { return !keys_.empty(); }
+  bool key_waiting() override { return keys_.waiting(); }
 
-  int key_read() override {
-    if (keys_.empty()) return 0;
-    const int code = keys_.front();
-    keys_.pop_front();
-    return code;
-  }
+  int key_read() override { return keys_.read(); }
 
   int32_t mouse_open() override {
     if (!open_) return kMouseGenericError;
-    mouse_open_ = true;
-    pointer_.read_from(kMouseStartX, kMouseStartY);
-    if (!have_pointer_) pointer_.move_to(kMouseStartX, kMouseStartY);
+    mouse_.open();
+    mouse_.pointer().read_from(kMouseStartX, kMouseStartY);
+    if (!have_pointer_) mouse_.pointer().move_to(kMouseStartX, kMouseStartY);
     return kMouseOk;
   }
 
   int32_t mouse_acquire() override {
-    if (!mouse_open_) return kMouseNotAcquired;
-    if (buttons_.acquire()) web_page_pointer_active();
+    if (!mouse_.is_open()) return kMouseNotAcquired;
+    if (mouse_.buttons().acquire()) web_page_pointer_active();
     return kMouseOk;
   }
 
   int32_t mouse_read(MouseSample& sample) override {
-    if (!mouse_open_) return kMouseNotAcquired;
-    sample = MouseSample{0, 0, 0, {0, 0, 0, 0}};
-    pointer_.read_into(sample);
-    buttons_.read_into(sample);
+    const int32_t rc = mouse_.read(sample);
+    if (rc != kMouseOk) return rc;
     if (rest_after_read_) {
       rest_after_read_ = false;
       rest_pointer();
@@ -212,10 +203,7 @@ class WebBackend : public Backend {
     return kMouseOk;
   }
 
-  void mouse_close() override {
-    mouse_open_ = false;
-    buttons_.release();
-  }
+  void mouse_close() override { mouse_.close(); }
 
   // Without a player the music plays silently on real time.
   bool audio_open(AudioSource* source) override {
@@ -264,10 +252,10 @@ class WebBackend : public Backend {
     s.frames_before = whole(r.played);
     s.frames = whole(r.buffered);
     s.counter = whole(r.time * kMicrosPerSecond);
-    uint64_t frames = sound_clock_frames(s, whole(r.now * kMicrosPerSecond), kMicrosPerSecond, kAudioRate);
-    const uint64_t latency = whole(r.latency * kAudioRate);
+    uint64_t frames = sound_clock_frames(s, whole(r.now * kMicrosPerSecond), kMicrosPerSecond, kPcmRate);
+    const uint64_t latency = whole(r.latency * kPcmRate);
     frames = frames > latency ? frames - latency : 0;
-    const uint64_t ms = std::min<uint64_t>(frames * 1000 / kAudioRate, UINT32_MAX);
+    const uint64_t ms = std::min<uint64_t>(frames * 1000 / kPcmRate, UINT32_MAX);
     clock_ms_ = std::max(clock_ms_, static_cast<uint32_t>(ms));
     return clock_ms_;
   }
@@ -289,28 +277,28 @@ class WebBackend : public Backend {
 
   // Input from the page.
   void key(int code) {
-    if (keys_.size() < kKeyQueueLimit) keys_.push_back(code);
+    keys_.push(code);
   }
 
   void pointer_at(int x, int y) {
     have_pointer_ = true;
     rest_after_read_ = false;
-    pointer_.move_to(x, y);
+    mouse_.pointer().move_to(x, y);
   }
 
   void pointer_by(int dx, int dy) {
     have_pointer_ = true;
-    pointer_.move_by(dx, dy);
+    mouse_.pointer().move_by(dx, dy);
   }
 
   void button(int b, bool down) {
-    buttons_.set(b, down);
+    mouse_.buttons().set(b, down);
   }
 
   // A tap's press must be read where the finger was; the pointer rests only
   // after that read.
   void touch_lift() {
-    if (buttons_.pressed_since_read()) {
+    if (mouse_.buttons().pressed_since_read()) {
       rest_after_read_ = true;
     } else {
       rest_pointer();
@@ -330,19 +318,17 @@ class WebBackend : public Backend {
 
  private:
   void rest_pointer() {
-    pointer_.move_to(kTouchRestX, kTouchRestY);
+    mouse_.pointer().move_to(kTouchRestX, kTouchRestY);
   }
 
   bool open_ = false;
   int width_ = 0;
   int height_ = 0;
   std::vector<uint32_t> rgba_;
-  std::deque<int> keys_;
+  KeyQueue keys_{kKeyQueueLimit};
 
-  bool mouse_open_ = false;
+  MouseDevice mouse_;
   bool have_pointer_ = false;
-  PointerFollower pointer_;
-  ButtonLatch buttons_;
   bool rest_after_read_ = false;
 
   FramePacer pacer_;
@@ -353,7 +339,7 @@ class WebBackend : public Backend {
   uint64_t started_ms_ = 0;
   uint64_t handed_ = 0;
   uint32_t clock_ms_ = 0;
-  std::array<int16_t, kAudioChunkFrames * kAudioChannels> chunk_{};
+  std::array<int16_t, kAudioChunkFrames * kPcmChannels> chunk_{};
 };
 
 }  // namespace

@@ -8,9 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -153,6 +156,99 @@ TEST(Layers, TableRunsDownOnly) {
       EXPECT_GT(at, from) << kLayers[from].folder << " may include " << to << ", a layer above it";
     }
   }
+}
+
+// The statements that start in the first column (namespace level: classes'
+// members and function bodies are indented), each joined up to its first ';'
+// or '{', with the function it names: the first identifier followed by '('.
+// A statement ending in ';' declares the function, one ending in '{'
+// defines it.
+struct TopStatement {
+  std::string function;
+  bool defines = false;
+};
+
+std::vector<TopStatement> top_statements(std::istream& in) {
+  static const std::regex kFunction(R"(([A-Za-z_]\w*)\s*\()");
+  static const std::regex kNotAFunction(R"(^(#|//|\}|struct\b|class\b|enum\b|namespace\b|using\b|typedef\b|template\b|constexpr\b|extern\b))");
+  std::vector<TopStatement> found;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || std::isspace(static_cast<unsigned char>(line[0])) || std::regex_search(line, kNotAFunction)) continue;
+    std::string statement = line;
+    while (statement.find_first_of(";{") == std::string::npos && std::getline(in, line)) statement += " " + line;
+    std::smatch name;
+    if (!std::regex_search(statement, name, kFunction)) continue;
+    const size_t end = statement.find_first_of(";{");
+    found.push_back({name[1], end != std::string::npos && statement[end] == '{'});
+  }
+  return found;
+}
+
+std::vector<TopStatement> top_statements(const fs::path& file) {
+  std::ifstream in(file);
+  return top_statements(in);
+}
+
+// A platform module with variants per system: platform/NAME.h, and
+// NAME.cpp (Linux), NAME_web.cpp (WebAssembly), NAME_win.cpp (Windows), of
+// which the build for each system compiles one. Every variant defines every
+// function the header declares, or one system's build would not link (or
+// link only while nothing there calls the missing one).
+std::string missing_definitions(const fs::path& platform_folder) {
+  std::string missing;
+  for (const fs::path& file : sources(platform_folder)) {
+    const std::string stem = file.stem().string();
+    if (file.extension() != ".cpp") continue;
+    std::string module = stem;
+    for (const char* suffix : {"_web", "_win"}) {
+      const std::string s = suffix;
+      if (stem.size() > s.size() && stem.compare(stem.size() - s.size(), s.size(), s) == 0) {
+        module = stem.substr(0, stem.size() - s.size());
+      }
+    }
+    const bool variant = module != stem;
+    const bool has_variants = variant || fs::exists(platform_folder / (module + "_web.cpp")) ||
+                              fs::exists(platform_folder / (module + "_win.cpp"));
+    if (!has_variants) continue;
+    const fs::path header = platform_folder / (module + ".h");
+    if (!fs::exists(header)) {
+      missing += "\n  platform/" + file.filename().string() + ": no header platform/" + module + ".h";
+      continue;
+    }
+    const std::vector<TopStatement> defined = top_statements(file);
+    for (const TopStatement& d : top_statements(header)) {
+      if (d.defines) continue;
+      const bool found = std::any_of(defined.begin(), defined.end(), [&](const TopStatement& s) {
+        return s.defines && s.function == d.function;
+      });
+      if (!found) missing += "\n  platform/" + file.filename().string() + ": no " + d.function + "()";
+    }
+  }
+  return missing;
+}
+
+TEST(Layers, EveryPlatformVariantDefinesWhatItsHeaderDeclares) {
+  const fs::path platform_folder = fs::path(VELMORA_SOURCE_DIR) / "platform";
+  // The reader itself: declarations and definitions in the first column,
+  // over several lines; members, bodies and macros are not functions.
+  std::istringstream probe(
+      "#define LOGW(x) \\\n  do { log_write(x); } while (0)\n"
+      "struct S {\n  int member();\n};\n"
+      "FILE* pipe_open(const std::string& program,\n               int count);\n"
+      "int inline_one() { return 1; }\n"
+      "void write(const char* f, ...) __attribute__((format(printf, 1, 2)));\n");
+  const std::vector<TopStatement> probed = top_statements(probe);
+  ASSERT_EQ(probed.size(), 3u);
+  EXPECT_EQ(probed[0].function, "pipe_open");
+  EXPECT_FALSE(probed[0].defines);
+  EXPECT_EQ(probed[1].function, "inline_one");
+  EXPECT_TRUE(probed[1].defines);
+  EXPECT_EQ(probed[2].function, "write");
+
+  EXPECT_GE(top_statements(platform_folder / "host.h").size(), 4u) << "host.h's functions were not found";
+  const std::string missing = missing_definitions(platform_folder);
+  EXPECT_TRUE(missing.empty()) << "platform variants that lack a function of their header:" << missing;
 }
 
 TEST(Layers, IncludesPointOneWay) {

@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
   }
   std::vector<int16_t> samples;
   platform::mpeg_decode_file(file.c_str(), samples);
-  const uint64_t track_frames = samples.size() / platform::kMpegChannels;
+  const uint64_t track_frames = samples.size() / platform::kPcmChannels;
   std::vector<int16_t>().swap(samples);
   const char* driver = std::getenv("SDL_AUDIODRIVER");
   const CountingSource& c = backend.counter;
