@@ -1,5 +1,7 @@
-# Named checks for the script tests: `check NAME COMMAND...` counts COMMAND's
-# success, or prints "FAILED: NAME" on stderr; `checks_done` prints the closing
+# Named checks, the one style of the script tests: `check NAME COMMAND...`
+# counts COMMAND's success, or prints "FAILED: NAME" on stderr, and returns
+# COMMAND's status (so a check that later steps need can stop the script:
+# `check ... || { checks_done; exit 1; }`); `checks_done` prints the closing
 # "N passed, N failed" line and returns non-zero when any check failed.
 failures=0
 passes=0
@@ -12,6 +14,7 @@ check() {
   else
     echo "FAILED: $name" >&2
     failures=$((failures + 1))
+    return 1
   fi
 }
 

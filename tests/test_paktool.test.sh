@@ -3,22 +3,23 @@
 # every file byte for byte; decode loads a picture as the program does; pack
 # refuses what the reader could not serve, leaving no archive behind.
 # Usage: test_paktool.test.sh BIN_DIR SOURCE_DIR
-set -euo pipefail
+set -uo pipefail
 bin="$1/paktool"
 src="$2"
+source "$(dirname "$0")/checks.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$work"
+cd "$work" || exit 1
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# Expects the command to fail with status 1 and a message holding $1.
-expect_refusal() {
-  local want="$1"; shift
-  local status=0
+# refused WANT COMMAND...: the command fails with status 1 and a message
+# holding WANT.
+refused() {
+  local want="$1" status=0
+  shift
   "$@" >out.txt 2>err.txt || status=$?
-  [ "$status" -eq 1 ] || fail "$* exited with $status, not 1"
-  grep -qF -- "$want" err.txt || fail "$* did not say '$want': $(cat err.txt)"
+  [ "$status" -eq 1 ] && grep -qF -- "$want" err.txt && return 0
+  echo "$* exited with $status: $(cat err.txt)" >&2
+  return 1
 }
 
 mkdir in
@@ -29,66 +30,65 @@ printf 'ends in zeros\0\0\0' >in/zeros.bin
 seq 1 5000 >in/Numbers.TXT
 files=(in/basn2c08.png in/empty.bin in/readme.txt in/zeros.bin in/Numbers.TXT in/basn6a08.png)
 
-"$bin" pack out.pak "${files[@]}"
-[ ! -e out.pak.partial ] || fail "pack left its temporary file"
+check "pack writes the archive" "$bin" pack out.pak "${files[@]}" || { checks_done; exit 1; }
+check "pack leaves no temporary file" [ ! -e out.pak.partial ]
 
 # list: one line per entry in the order given, ascending Fptr, the file's size.
 "$bin" list out.pak >list.txt
-[ "$(wc -l <list.txt)" -eq ${#files[@]} ] || fail "list has $(wc -l <list.txt) lines"
+check "list has one line per entry ($(wc -l <list.txt))" [ "$(wc -l <list.txt)" -eq ${#files[@]} ]
 i=0
 prev=-1
 while read -r name fptr size; do
   f="${files[$i]}"
-  [ "$name" = "$(basename "$f")" ] || fail "entry $i is $name, not $(basename "$f")"
-  [ "$size" -eq "$(stat -c %s "$f")" ] || fail "$name: listed size $size"
-  [ "$fptr" -gt "$prev" ] || fail "$name: Fptr $fptr does not ascend"
+  check "entry $i is $(basename "$f") ($name)" [ "$name" = "$(basename "$f")" ]
+  check "$name: listed size $size is the file's" [ "$size" -eq "$(stat -c %s "$f")" ]
+  check "$name: Fptr $fptr ascends" [ "$fptr" -gt "$prev" ]
   prev=$fptr
   i=$((i + 1))
 done <list.txt
 
 "$bin" extract out.pak outdir
 for f in "${files[@]}"; do
-  cmp "$f" "outdir/$(basename "$f")" || fail "extract changed $(basename "$f")"
+  check "extract gives back $(basename "$f")" cmp "$f" "outdir/$(basename "$f")"
   "$bin" cat out.pak "$(basename "$f")" >cat.out
-  cmp "$f" cat.out || fail "cat changed $(basename "$f")"
+  check "cat gives back $(basename "$f")" cmp "$f" cat.out
 done
 
 # cat: a name outside the archive comes from disk; one found nowhere ends with 1.
 printf 'on disk' >disk.txt
-[ "$("$bin" cat out.pak disk.txt)" = "on disk" ] || fail "cat did not read the disk file"
-expect_refusal "file nowhere.txt not found!" "$bin" cat out.pak nowhere.txt
+check "cat reads a name outside the archive from disk" [ "$("$bin" cat out.pak disk.txt)" = "on disk" ]
+check "cat of a name found nowhere ends with 1" refused "file nowhere.txt not found!" "$bin" cat out.pak nowhere.txt
 
 # decode goes through the archive first: the name exists only there.
-[ ! -e basn2c08.png ] || fail "work folder is not clean"
+check "the work folder has no basn2c08.png" [ ! -e basn2c08.png ]
 line=$("$bin" decode --pak out.pak BASN2C08.PNG raw.out)
-[ "$line" = "width 32 height 32 bpp 24 kind 4 size 4096" ] || fail "decode printed '$line'"
-[ "$(stat -c %s raw.out)" -eq 4096 ] || fail "decode wrote $(stat -c %s raw.out) bytes"
+check "decode through the archive ($line)" [ "$line" = "width 32 height 32 bpp 24 kind 4 size 4096" ]
+check "decode writes 4096 bytes ($(stat -c %s raw.out))" [ "$(stat -c %s raw.out)" -eq 4096 ]
 line=$("$bin" decode in/basn6a08.png raw.out)
-[ "$line" = "width 32 height 32 bpp 32 kind 4 size 4096" ] || fail "decode printed '$line'"
-expect_refusal "not a picture type" "$bin" decode in/readme.txt raw.out
+check "decode from disk ($line)" [ "$line" = "width 32 height 32 bpp 32 kind 4 size 4096" ]
+check "decode refuses a text file" refused "not a picture type" "$bin" decode in/readme.txt raw.out
 
 # --log names the log file; the archive's lines show in it.
 "$bin" --log log.txt list out.pak >/dev/null
-grep -qF " wporzo" log.txt || fail "the log has no archive lines"
-grep -qF "    Fname  :readme.txt" log.txt || fail "the log does not name the entries"
+check "the log has the archive's lines" grep -qF " wporzo" log.txt
+check "the log names the entries" grep -qF "    Fname  :readme.txt" log.txt
 
 # Refusals: no archive left behind.
 cp in/basn2c08.png in/Logo.PNG
-expect_refusal "upper-case" "$bin" pack bad.pak in/readme.txt in/Logo.PNG
+check "pack refuses upper-case picture names" refused "upper-case" "$bin" pack bad.pak in/readme.txt in/Logo.PNG
 mkdir -p a b && printf 1 >a/same.txt && printf 2 >b/same.txt
-expect_refusal "two entries are named same.txt" "$bin" pack bad.pak a/same.txt b/same.txt
+check "pack refuses two entries of one name" refused "two entries are named same.txt" "$bin" pack bad.pak a/same.txt b/same.txt
 mkdir many
 for n in $(seq 1 1025); do : >"many/f$n"; done
-expect_refusal "more than 1024 entries" "$bin" pack bad.pak many/*
-expect_refusal "cannot read in/absent.bin" "$bin" pack bad.pak in/readme.txt in/absent.bin
-[ ! -e bad.pak ] && [ ! -e bad.pak.partial ] || fail "a refused pack left an archive"
-"$bin" pack full.pak $(ls many/f* | head -1024) || fail "1024 entries were refused"
+check "pack refuses 1025 entries" refused "more than 1024 entries" "$bin" pack bad.pak many/*
+check "pack refuses a file it cannot read" refused "cannot read in/absent.bin" "$bin" pack bad.pak in/readme.txt in/absent.bin
+check "a refused pack leaves no archive" [ ! -e bad.pak -a ! -e bad.pak.partial ]
+check "pack takes 1024 entries" "$bin" pack full.pak $(ls many/f* | head -1024)
 
 # Damaged or missing archives and bad commands end with status 1.
 head -c 100 out.pak >short.pak
-expect_refusal "not a valid archive" "$bin" list short.pak
-expect_refusal "cannot read missing.pak" "$bin" list missing.pak
-expect_refusal "unknown command" "$bin" frobnicate out.pak
-expect_refusal "usage" "$bin"
-
-echo "paktool: all checks passed"
+check "list refuses a cut archive" refused "not a valid archive" "$bin" list short.pak
+check "list refuses a missing archive" refused "cannot read missing.pak" "$bin" list missing.pak
+check "an unknown command ends with 1" refused "unknown command" "$bin" frobnicate out.pak
+check "no command ends with 1" refused "usage" "$bin"
+checks_done

@@ -27,30 +27,23 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+here=$(dirname "$0")
+source "$here/checks.sh"
+source "$here/expected_page.sh"
 # Sanitizer builds report leaks of the X and driver libraries at exit; they
 # are not ours.
 export ASAN_OPTIONS=detect_leaks=0
 
-# The page the quick click opens, as the headless backend shows it: compo
-# chosen by a click within one frame, at 10 frames a second, then the
-# pointer parked at (600, 240).
-printf '200 move -50 -25\n202 down left\n202 up left\n205 move 330 25\n' >"$work/click.txt"
-"$bin_dir/velmora2k-capture" --fps 10 --input "$work/click.txt" --frames 240 --save 239 --out "$work" >/dev/null ||
-  { echo "velmora2k-capture failed" >&2; exit 1; }
-mv "$work/frame_000239.png" "$work/page.png"
+# The page the quick click on COMPO opens.
+expected_page "$bin_dir" 215 "$work/page.png" || exit 1
 
 cat >"$work/xrun.sh" <<'XRUN'
 set -u
 bin_dir=$1
 work=$2
 data=$3
+source "$4/checks.sh"
 export SDL_VIDEODRIVER=x11
-failures=0
-
-fail() {
-  echo "FAILED: $*" >&2
-  failures=$((failures + 1))
-}
 
 pid=
 win=
@@ -114,7 +107,7 @@ expect_same() {
     [ "$differ" = 0 ] && break
   done
   echo "$what: $differ pixels differ"
-  [ "$differ" = 0 ] || fail "$what"
+  check "$what" [ "$differ" = 0 ]
 }
 
 # fitted W H X Y PW PH: the picture fills PW x PH at (X, Y) in the latest
@@ -134,26 +127,26 @@ fitted() {
 fits() {
   local w=$1 h=$2 pw ph result
   if [ $((w * 480)) -le $((h * 640)) ]; then pw=$w; ph=$((w * 480 / 640)); else ph=$h; pw=$((h * 640 / 480)); fi
-  [ "$(geometry | cut -d+ -f1)" = "${w}x${h}" ] || { fail "client area $(geometry), not ${w}x${h}"; return; }
+  check "client area $(geometry) is ${w}x${h}" [ "$(geometry | cut -d+ -f1)" = "${w}x${h}" ] || return
   for _ in $(seq 1 8); do
     shot
     result=$(fitted "$w" "$h" $(((w - pw) / 2)) $(((h - ph) / 2)) "$pw" "$ph") && break
   done
   echo "at ${w}x${h}: picture ${pw}x${ph}+$(((w - pw) / 2)), header against the panel's: $result"
-  fitted "$w" "$h" $(((w - pw) / 2)) $(((h - ph) / 2)) "$pw" "$ph" >/dev/null || fail "picture does not fit ${w}x${h}"
+  check "the picture fits ${w}x${h}" fitted "$w" "$h" $(((w - pw) / 2)) $(((h - ph) / 2)) "$pw" "$ph" >/dev/null
 }
 
 # --- Run 1: title, size, Esc at once.
 export SDL_AUDIODRIVER=dummy
-launch || exit 1
+check "a window titled 'Velmora2K invitation' appears" launch || { checks_done; exit 1; }
 echo "window $win, client area $(geometry)"
-[ "$(geometry | cut -d+ -f1)" = "640x480" ] || { echo "client area is not 640x480" >&2; finish; exit 1; }
+check "the client area is 640x480" [ "$(geometry | cut -d+ -f1)" = "640x480" ]
 sleep 1
-finish || exit 1
+check "Esc at once ends the run with exit code 0" finish || { checks_done; exit 1; }
 
 # --- Run 2: no audio device, the menu, the pointer, sizes, full screen.
 export SDL_AUDIODRIVER=alsa AUDIODEV=velmora-no-such-device
-launch || exit 1
+check "a window appears without an audio device" launch || { checks_done; exit 1; }
 convert "$data/panel.png" -crop 640x50+0+0 +repage "$work/panel_header.png"
 # A click during the opening, over CONTACT (where the pointer starts), is
 # made while nothing reads the mouse: it must choose nothing.
@@ -165,16 +158,16 @@ xdotool mousemove --window "$win" 320 240 click 1
 sleep 14
 differ=unknown
 for _ in $(seq 1 60); do
-  kill -0 "$pid" 2>/dev/null || { echo "velmora2k ended before the menu" >&2; cat "$work/stderr" >&2; exit 1; }
+  kill -0 "$pid" 2>/dev/null || { check "velmora2k runs on to the menu" false; cat "$work/stderr" >&2; checks_done; exit 1; }
   shot
   differ=$(differing 640x50+0+0 "$work/panel_header.png" 640x50+0+0)
   [ "$differ" = 0 ] && break
   sleep 0.4
 done
 echo "header pixels differing from the menu panel: $differ"
-[ "$differ" = 0 ] || { fail "no menu"; finish; exit 1; }
+check "the menu shows" [ "$differ" = 0 ] || { finish; checks_done; exit 1; }
 told=$(grep -c '^no audio output device: playing without sound$' "$work/stderr")
-[ "$told" = 1 ] || fail "told about the missing audio device $told times, not once"
+check "told about the missing audio device once ($told times)" [ "$told" = 1 ]
 sleep 1
 expect_same "the click in the opening chose nothing" 220x390+0+50 "$data/panel.png"
 
@@ -198,7 +191,7 @@ xdotool mousemove 1900 1100
 sleep 0.3
 where=$(xdotool getmouselocation | awk '{print $1, $2}')
 echo "pointer outside the window: $where"
-[ "$where" = "x:1900 y:1100" ] || fail "the pointer cannot leave the window ($where)"
+check "the pointer leaves the window ($where)" [ "$where" = "x:1900 y:1100" ]
 
 # Any window size; 2x is exactly the panel enlarged by whole pixels. The
 # window is moved to the corner first, so that all of it is on the screen.
@@ -219,38 +212,42 @@ for keys in F11 alt+Return; do
   xdotool key --window "$win" "$keys"
   sleep 0.4
   echo "$keys: $(geometry)"
-  [ "$(geometry)" = "1920x1200+0+0" ] || fail "$keys does not make the window full screen"
+  check "$keys makes the window full screen" [ "$(geometry)" = "1920x1200+0+0" ]
   fits 1920 1200
   xdotool key --window "$win" "$keys"
   sleep 0.4
   echo "$keys again: $(geometry)"
-  [ "$(geometry | cut -d+ -f1)" = "1280x960" ] || fail "$keys again does not bring the window back"
+  check "$keys again brings the window back" [ "$(geometry | cut -d+ -f1)" = "1280x960" ]
   xdotool windowmove "$win" 0 0
 done
 
-finish || exit 1
-exit $((failures > 0))
+check "Esc ends the run with exit code 0" finish
+checks_done
 XRUN
-xvfb-run -a -s "-screen 0 1920x1200x24" bash "$work/xrun.sh" "$bin_dir" "$work" "$source_dir/data" || exit 1
+xvfb-run -a -s "-screen 0 1920x1200x24" bash "$work/xrun.sh" "$bin_dir" "$work" "$source_dir/data" "$here"
+check "the run in a window" [ "$?" -eq 0 ]
 
 # --- Run 3: no display. A display number no server answers, then none.
 export SDL_AUDIODRIVER=dummy
 unset WAYLAND_DISPLAY
-no_display() {  # no_display LABEL: runs velmora2k with the environment given
-  local start end code
+# no_display LABEL ENV_ARGS...: runs velmora2k under `env ENV_ARGS...`; it must
+# report a display error and end with 1 within 2 seconds.
+no_display() {
+  local label=$1 start end code ms
+  shift
   start=$(date +%s%N)
-  timeout 10 "$bin_dir/velmora2k" 2>"$work/err"
+  timeout 10 env "$@" "$bin_dir/velmora2k" 2>"$work/err"
   code=$?
   end=$(date +%s%N)
-  local ms=$(((end - start) / 1000000))
-  echo "$1: exit code $code after $ms ms"
-  [ "$code" -eq 1 ] && [ "$ms" -lt 2000 ] && grep -q "display error" "$work/err" ||
-    { echo "FAILED: $1 does not end with a display error and 1 within 2 s" >&2; cat "$work/err" >&2; return 1; }
+  ms=$(((end - start) / 1000000))
+  echo "$label: exit code $code after $ms ms"
+  [ "$code" -eq 1 ] && [ "$ms" -lt 2000 ] && grep -q "display error" "$work/err" || { cat "$work/err" >&2; return 1; }
 }
-DISPLAY=:65000 no_display "DISPLAY=:65000" || exit 1
-(unset DISPLAY; no_display "no DISPLAY") || exit 1
+check "DISPLAY=:65000: a display error and 1 within 2 s" no_display "DISPLAY=:65000" DISPLAY=:65000
+check "no DISPLAY: a display error and 1 within 2 s" no_display "no DISPLAY" -u DISPLAY
 # A driver named explicitly is respected: the invisible one runs on.
 SDL_VIDEODRIVER=offscreen timeout 2 "$bin_dir/velmora2k" 2>/dev/null
 code=$?
 echo "SDL_VIDEODRIVER=offscreen: exit code $code (124: still running after 2 s)"
-[ "$code" -eq 124 ]
+check "SDL_VIDEODRIVER=offscreen is taken as asked" [ "$code" -eq 124 ]
+checks_done
