@@ -4,7 +4,9 @@
 // other folder of the product or its tools includes SDL or emscripten
 // headers or tests a system's macro (instruction-set macros are no system's:
 // the pixel kernels choose by them). A line that breaks either fails the
-// test, named by file and line.
+// test, named by file and line. Within platform/, each system's variant of a
+// module (NAME.cpp, NAME_web.cpp, NAME_win.cpp) defines every function of
+// NAME.h, which only that system's build would otherwise find missing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
