@@ -10,12 +10,11 @@ source_dir=$2
 site=$source_dir/build/web
 runner=$source_dir/build/web-test
 
-for f in index.html velmora.js velmora.wasm pak.pak qtn.mp3 title.jpg icon-32.png; do
-  if [ ! -f "$site/$f" ]; then
-    echo "$site/$f is missing: build the site with ./web.sh --build" >&2
-    exit 1
-  fi
-done
+# The files index.html lists are checked by browser.mjs.
+if [ ! -f "$site/index.html" ]; then
+  echo "$site/index.html is missing: build the site with ./web.sh --build" >&2
+  exit 1
+fi
 for tool in node npm convert /usr/bin/chromium; do
   command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 1; }
 done
