@@ -13,8 +13,17 @@ EM_JS(int, web_file_pending, (const char* path), {
   return Module.page.filePending(UTF8ToString(path)) ? 1 : 0;
 });
 
-EM_ASYNC_JS(void, web_file_wait, (const char* path), {
-  await Module.page.fileWait(UTF8ToString(path));
+// Woken as web.cpp's waits are: the run may end (ExitStatus) on the way.
+EM_JS(void, web_file_wait, (const char* path), {
+  return Asyncify.handleSleep(function(wakeUp) {
+    Module.page.fileWait(UTF8ToString(path)).then(function() {
+      try {
+        wakeUp();
+      } catch (e) {
+        if (!(e instanceof ExitStatus)) throw e;
+      }
+    });
+  });
 });
 
 namespace platform {

@@ -25,9 +25,24 @@ EM_JS(void, web_page_open, (const char* title, int width, int height), {
   Module.page.open(UTF8ToString(title), width, height);
 });
 
+// The waits below suspend the program (asyncify) and wake it from the event
+// they wait for. The program leaves by exit(), which throws emscripten's
+// ExitStatus out of the wake-up once the run has ended: it is caught there,
+// as a wait through a promise would turn it into an unhandled rejection
+// that Firefox reports as an uncaught exception whatever the page does.
+// (Each function is listed in ASYNCIFY_IMPORTS, cmake/webapp.cmake.)
+
 // Waits for the next animation frame; returns its time stamp (ms).
-EM_ASYNC_JS(double, web_page_refresh, (), {
-  return await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+EM_JS(double, web_page_refresh, (), {
+  return Asyncify.handleSleep(function(wakeUp) {
+    requestAnimationFrame(function(time) {
+      try {
+        wakeUp(time);
+      } catch (e) {
+        if (!(e instanceof ExitStatus)) throw e;
+      }
+    });
+  });
 });
 
 // Puts the frame on the canvas. HEAPU8 is looked up here, when it is current
@@ -46,8 +61,16 @@ EM_JS(void, web_player_flush, (), { Module.page.audioFlush(); });
 
 EM_JS(void, web_page_close, (), { Module.page.close(); });
 
-EM_ASYNC_JS(void, web_page_message, (const char* caption, const char* text), {
-  await Module.page.messageBox(UTF8ToString(caption), UTF8ToString(text));
+EM_JS(void, web_page_message, (const char* caption, const char* text), {
+  return Asyncify.handleSleep(function(wakeUp) {
+    Module.page.messageBox(UTF8ToString(caption), UTF8ToString(text)).then(function() {
+      try {
+        wakeUp();
+      } catch (e) {
+        if (!(e instanceof ExitStatus)) throw e;
+      }
+    });
+  });
 });
 
 EM_JS(void, web_page_ended, (int code), { Module.page.ended(code); });

@@ -161,7 +161,10 @@ function startRun(wasm, pak) {
       run.ready = true;
     },
     print: (text) => console.log(text),
-    printErr: (text) => console.error(text),
+    // The program's stderr: notices of states it handles (no sound device, a
+    // stalled device) and the text of its message boxes, which the page
+    // shows itself; a failure of the run is onAbort's.
+    printErr: (text) => console.warn(text),
     onAbort: (what) => {
       if (run.ended) return;
       run.ended = true;

@@ -11,7 +11,7 @@ import net from 'node:net';
 const kDriver = 'WebKitWebDriver';
 const kMiniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 const kReadyTimeoutMs = 15000;
-const kElementKey = 'element-6066-11e4-a52f-4d31d7f8f9b3';
+const kElementKey = 'element-6066-11e4-a52e-4f735466cecf';
 // The code points WebDriver gives the keys a visitor presses here.
 const kKeys = {Enter: '\uE007', Escape: '\uE00C', Tab: '\uE004'};
 
