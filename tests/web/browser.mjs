@@ -355,7 +355,7 @@ async function desktop(browser, url) {
     // Every module, style and download of the site is asked for with its
     // version stamp, so that a cache never mixes an old one with a new one
     // (the page itself and its icons go without).
-    const own = requests.filter((u) => u.origin === new URL(url).origin && u.pathname !== '/' &&
+    const own = requests.filter((u) => u.protocol === 'http:' && u.origin === new URL(url).origin && u.pathname !== '/' &&
                                        !u.pathname.endsWith('.png'));
     const unstamped = own.filter((u) => !/^v=[0-9a-f]{16}$/.test(u.search.slice(1))).map((u) => u.pathname);
     check(own.length > 0 && unstamped.length === 0,

@@ -184,7 +184,7 @@ async function waitState(e, state, timeout = kStepTimeout) {
 async function waitRegion(e, name, timeout = kStepTimeout) {
   await waitFor(e, (n) => window.__test.differing(n) === 0, name, timeout, async () => {
     const n = await e.evaluate((r) => window.__test.differing(r), name);
-    return `the canvas never showed ${kRegions[name].label} (${n} pixels differ at the end)`;
+    return `the canvas never showed ${kRegions[name].label} (${n} pixels differ at the end, the page is ${await pageState(e)})`;
   });
   passed(`${e.name}: the canvas shows ${kRegions[name].label} exactly`);
 }
@@ -293,8 +293,9 @@ async function keyboardRun(e, url, reference) {
   await e.goto(url);
   await waitState(e, 'start');
   await e.press('Enter');
-  await waitRegion(e, 'loading');
+  await waitState(e, 'running');
   passed(`${e.name}: Enter starts`);
+  await waitRegion(e, 'loading', kMenuTimeout);
   await checkSound(e);
   await waitRegion(e, 'menu', kMenuTimeout);
   const frames = await menuFrames(e);
@@ -317,8 +318,9 @@ async function clickRun(e, url) {
   await e.goto(url);
   await waitState(e, 'start');
   await e.click('#start-button');
-  await waitRegion(e, 'loading');
+  await waitState(e, 'running');
   passed(`${e.name}: a click starts`);
+  await waitRegion(e, 'loading', kMenuTimeout);
   await waitRegion(e, 'menu', kMenuTimeout);
   await clickPicture(e, kInfo);
   await waitRegion(e, 'page');
@@ -327,7 +329,7 @@ async function clickRun(e, url) {
   await waitState(e, 'ended');
   passed(`${e.name}: Esc ends the run`);
   await e.click('#again');
-  await waitRegion(e, 'loading');
+  await waitRegion(e, 'loading', kMenuTimeout);
   await e.press('Escape');
   await waitState(e, 'ended');
   passed(`${e.name}: Esc during the loading ends the run at once`);
