@@ -176,6 +176,12 @@ async function waitFor(e, fn, arg, timeout, failure) {
 
 const pageState = (e) => e.evaluate(() => document.body.dataset.state);
 
+// The page's modules have run (the template itself starts in "start").
+async function waitStart(e) {
+  await waitFor(e, () => typeof window.velmoraStatus === 'function' && velmoraStatus().state === 'start', null,
+                kStepTimeout, async () => `the page never became ready to start (it is ${await pageState(e)})`);
+}
+
 async function waitState(e, state, timeout = kStepTimeout) {
   await waitFor(e, (s) => document.body.dataset.state === s, state, timeout,
                 async () => `the page never reached state ${state} (it is ${await pageState(e)})`);
@@ -291,7 +297,7 @@ async function checkQuiet(e, run) {
 // Run 1: started by keyboard, ended by EXIT. Returns the menu frames.
 async function keyboardRun(e, url, reference) {
   await e.goto(url);
-  await waitState(e, 'start');
+  await waitStart(e);
   await e.press('Enter');
   await waitState(e, 'running');
   passed(`${e.name}: Enter starts`);
@@ -316,7 +322,7 @@ async function keyboardRun(e, url, reference) {
 // Run 2: started by a click, INFO, Esc; again, and Esc during the loading.
 async function clickRun(e, url) {
   await e.goto(url);
-  await waitState(e, 'start');
+  await waitStart(e);
   await e.click('#start-button');
   await waitState(e, 'running');
   passed(`${e.name}: a click starts`);
