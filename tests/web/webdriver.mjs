@@ -6,10 +6,13 @@
 //
 // usage: const browser = await startWebKit(); ... await browser.close();
 import {spawn} from 'node:child_process';
+import fs from 'node:fs';
 import net from 'node:net';
+import path from 'node:path';
 
 const kDriver = 'WebKitWebDriver';
-const kMiniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
+const kLibDir = '/usr/lib';
+const kMiniBrowser = 'webkit2gtk-4.1/MiniBrowser';
 const kReadyTimeoutMs = 15000;
 const kElementKey = 'element-6066-11e4-a52e-4f735466cecf';
 // The code points WebDriver gives the keys a visitor presses here.
@@ -26,6 +29,15 @@ function freePort() {
       server.close(() => resolve(port));
     });
   });
+}
+
+// The MiniBrowser of Debian's WebKitGTK, in the system's multiarch folder.
+function miniBrowser() {
+  for (const dir of fs.readdirSync(kLibDir)) {
+    const file = path.join(kLibDir, dir, kMiniBrowser);
+    if (fs.existsSync(file)) return file;
+  }
+  throw new Error(`no ${kLibDir}/*/${kMiniBrowser}`);
 }
 
 // One command; a WebDriver error becomes an exception that names it.
@@ -70,10 +82,11 @@ export async function startWebKit({width, height}) {
   });
   let session;
   try {
+    const binary = miniBrowser();
     await started;
     await waitReady(base, driver);
     session = await command(base, 'POST', '/session', {
-      capabilities: {alwaysMatch: {'webkitgtk:browserOptions': {binary: kMiniBrowser, args: ['--automation']}}},
+      capabilities: {alwaysMatch: {'webkitgtk:browserOptions': {binary, args: ['--automation']}}},
     });
   } catch (e) {
     driver.kill();
