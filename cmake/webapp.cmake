@@ -16,6 +16,7 @@ set_target_properties(velmora-web PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${VELMORA_WEB_SITE_DIR})
 target_link_options(velmora-web PRIVATE
   -sASYNCIFY=1
+  "-sASYNCIFY_IMPORTS=['web_page_refresh','web_page_message','web_file_wait']"
   -sMODULARIZE=1
   -sEXPORT_NAME=createVelmora
   -sENVIRONMENT=web
@@ -26,11 +27,20 @@ target_link_options(velmora-web PRIVATE
 set(VELMORA_SITE_URL "" CACHE STRING
     "The site's public address (https://host/path/), for the absolute link-preview tags")
 
-# The page's modules and style as they are; the icons; the title picture
-# (the preview image too) as a JPEG of data/logo.png, a fifth of the PNG's
-# bytes; index.html is written last, by cmake/webindex.cmake, from
-# everything else.
-set(web_page_files page.js loader.js player.js input.js screens.js audio.js page.css)
+# What the page downloads, in the order it needs them: the program's script
+# and module (made by velmora-web), the archive, then the music (made by
+# velmora_data), which the program waits for while it runs. index.html lists
+# them (with sizes and stamps) for the page and the tests.
+set(web_program_downloads velmora.js velmora.wasm)
+set(web_data_downloads pak.pak qtn.mp3)
+set(web_downloads ${web_program_downloads} ${web_data_downloads})
+
+# The page's modules and style as they are (every .js and .css in web/); the
+# icons; the title picture (the preview image too) as a JPEG of
+# data/logo.png, a fifth of the PNG's bytes; index.html is written last, by
+# cmake/webindex.cmake, from everything else.
+file(GLOB web_page_files RELATIVE ${CMAKE_SOURCE_DIR}/web CONFIGURE_DEPENDS
+     ${CMAKE_SOURCE_DIR}/web/*.js ${CMAKE_SOURCE_DIR}/web/*.css)
 set(web_page_copies)
 foreach(f ${web_page_files})
   list(APPEND web_page_copies ${CMAKE_SOURCE_DIR}/web/${f} ${f})
@@ -57,14 +67,15 @@ add_custom_command(OUTPUT ${VELMORA_WEB_SITE_DIR}/title.jpg
   VERBATIM)
 list(APPEND web_page_outputs ${VELMORA_WEB_SITE_DIR}/title.jpg)
 
+list(TRANSFORM web_data_downloads PREPEND ${VELMORA_WEB_SITE_DIR}/ OUTPUT_VARIABLE web_data_paths)
 file(GLOB web_text_pages ${CMAKE_SOURCE_DIR}/data/*.txt)
 add_custom_command(OUTPUT ${VELMORA_WEB_SITE_DIR}/index.html
   COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DSITE_DIR=${VELMORA_WEB_SITE_DIR}
-          -DSITE_URL=${VELMORA_SITE_URL} -P ${CMAKE_SOURCE_DIR}/cmake/webindex.cmake
+          -DSITE_URL=${VELMORA_SITE_URL} "-DDOWNLOADS=${web_downloads}" "-DPAGE_FILES=${web_page_files}"
+          -P ${CMAKE_SOURCE_DIR}/cmake/webindex.cmake
   DEPENDS ${CMAKE_SOURCE_DIR}/cmake/webindex.cmake ${CMAKE_SOURCE_DIR}/web/index.html
           ${CMAKE_SOURCE_DIR}/data/web/party.txt ${web_text_pages} ${web_page_outputs}
-          velmora-web velmora_data
-          ${VELMORA_WEB_SITE_DIR}/pak.pak ${VELMORA_WEB_SITE_DIR}/qtn.mp3
+          velmora-web velmora_data ${web_data_paths}
   COMMENT "Writing the page index.html"
   VERBATIM)
 add_custom_target(velmora_web_page ALL DEPENDS ${web_page_outputs} ${VELMORA_WEB_SITE_DIR}/index.html)

@@ -13,7 +13,9 @@
 #   the absolute preview address when SITE_URL is given (og:image and og:url
 #     need one; without it those two tags are left out).
 #
-# Variables: SOURCE_DIR, SITE_DIR, SITE_URL (may be empty).
+# Variables: SOURCE_DIR, SITE_DIR, SITE_URL (may be empty), DOWNLOADS (the
+# files the page fetches, in its order), PAGE_FILES (the page's modules and
+# style, as web/ holds them).
 
 function(html_escape out text)
   string(REPLACE "&" "&amp;" text "${text}")
@@ -63,8 +65,13 @@ foreach(page info compo contact credits)
 endforeach()
 
 # Sizes and stamps of what the page fetches.
+foreach(list DOWNLOADS PAGE_FILES)
+  if("${${list}}" STREQUAL "")
+    message(FATAL_ERROR "webindex.cmake: ${list} is empty")
+  endif()
+endforeach()
 set(SITE_FILES "")
-foreach(name velmora.js velmora.wasm pak.pak qtn.mp3)
+foreach(name IN LISTS DOWNLOADS)
   file(SIZE ${SITE_DIR}/${name} size)
   file_stamp(stamp ${SITE_DIR}/${name})
   string(APPEND SITE_FILES "\"${name}\": {\"size\": ${size}, \"stamp\": \"${stamp}\"}, ")
@@ -73,7 +80,7 @@ string(REGEX REPLACE ", $" "" SITE_FILES "${SITE_FILES}")
 
 # The page's own modules and style, stamped through an import map.
 set(IMPORT_MAP "")
-foreach(name page.js loader.js player.js input.js screens.js audio.js page.css)
+foreach(name IN LISTS PAGE_FILES)
   file_stamp(stamp ${SITE_DIR}/${name})
   set(STAMP_${name} ${stamp})
   if(name MATCHES "\\.js$")

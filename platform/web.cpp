@@ -18,16 +18,31 @@
 #include "platform/pointer.h"
 #include "platform/soundclock.h"
 
-// The page's side of the backend. Module.page is the object web/page.js
-// passes to the module it creates.
+// The page's side of the backend: Module.page, the object web/bridge.js
+// makes for each run (its table lists every call and its caller here).
 
 EM_JS(void, web_page_open, (const char* title, int width, int height), {
   Module.page.open(UTF8ToString(title), width, height);
 });
 
+// The waits below suspend the program (asyncify) and wake it from the event
+// they wait for. The program leaves by exit(), which throws emscripten's
+// ExitStatus out of the wake-up once the run has ended: it is caught there,
+// as a wait through a promise would turn it into an unhandled rejection
+// that Firefox reports as an uncaught exception whatever the page does.
+// (Each function is listed in ASYNCIFY_IMPORTS, cmake/webapp.cmake.)
+
 // Waits for the next animation frame; returns its time stamp (ms).
-EM_ASYNC_JS(double, web_page_refresh, (), {
-  return await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+EM_JS(double, web_page_refresh, (), {
+  return Asyncify.handleSleep(function(wakeUp) {
+    requestAnimationFrame(function(time) {
+      try {
+        wakeUp(time);
+      } catch (e) {
+        if (!(e instanceof ExitStatus)) throw e;
+      }
+    });
+  });
 });
 
 // Puts the frame on the canvas. HEAPU8 is looked up here, when it is current
@@ -36,34 +51,37 @@ EM_JS(void, web_page_frame, (const uint8_t* rgba, int width, int height), {
   Module.page.draw(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
 });
 
-// Optional page calls: a page without them still runs.
-EM_JS(void, web_page_pointer_active, (), {
-  if (Module.page.pointerActive) Module.page.pointerActive();
-});
+EM_JS(void, web_page_pointer_active, (), { Module.page.pointerActive(); });
 
 EM_JS(void, web_page_sound, (int state), {
-  if (Module.page.sound) Module.page.sound(['playing', 'stalled', 'silent'][state]);
+  Module.page.sound(['playing', 'stalled', 'silent'][state]);
 });
 
-EM_JS(void, web_player_flush, (), {
-  if (Module.page.audioFlush) Module.page.audioFlush();
-});
+EM_JS(void, web_player_flush, (), { Module.page.audioFlush(); });
 
 EM_JS(void, web_page_close, (), { Module.page.close(); });
 
-EM_ASYNC_JS(void, web_page_message, (const char* caption, const char* text), {
-  await Module.page.messageBox(UTF8ToString(caption), UTF8ToString(text));
+EM_JS(void, web_page_message, (const char* caption, const char* text), {
+  return Asyncify.handleSleep(function(wakeUp) {
+    Module.page.messageBox(UTF8ToString(caption), UTF8ToString(text)).then(function() {
+      try {
+        wakeUp();
+      } catch (e) {
+        if (!(e instanceof ExitStatus)) throw e;
+      }
+    });
+  });
 });
 
 EM_JS(void, web_page_ended, (int code), { Module.page.ended(code); });
 
-EM_JS(int, web_player_open, (), { return Module.page.audioOpen() ? 1 : 0; });
+EM_JS(int, web_player_open, (int rate, int channels), { return Module.page.audioOpen(rate, channels) ? 1 : 0; });
 
 EM_JS(void, web_player_play, (), { Module.page.audioPlay(); });
 
 // The samples are copied: the player keeps them after this returns.
-EM_JS(void, web_player_push, (const int16_t* frames, int count), {
-  Module.page.audioPush(HEAP16.slice(frames >> 1, (frames >> 1) + count * 2));
+EM_JS(void, web_player_push, (const int16_t* samples, int count), {
+  Module.page.audioPush(HEAP16.slice(samples >> 1, (samples >> 1) + count));
 });
 
 EM_JS(void, web_player_close, (), { Module.page.audioClose(); });
@@ -208,7 +226,7 @@ class WebBackend : public Backend {
   // Without a player the music plays silently on real time.
   bool audio_open(AudioSource* source) override {
     if (source_ || !source) return false;
-    silent_ = !web_player_open();
+    silent_ = !web_player_open(kAudioRate, kAudioChannels);
     source_ = source;
     playing_ = false;
     handed_ = 0;
@@ -311,7 +329,7 @@ class WebBackend : public Backend {
     const uint64_t played = whole(player_report().played);
     while (handed_ < played + kAudioLeadFrames) {
       source_->fill(chunk_.data(), kAudioChunkFrames);
-      web_player_push(chunk_.data(), kAudioChunkFrames);
+      web_player_push(chunk_.data(), static_cast<int>(chunk_.size()));
       handed_ += kAudioChunkFrames;
     }
   }

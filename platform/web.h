@@ -1,7 +1,8 @@
 // web: the browser backend, used by the WebAssembly build of velmora2k. It
-// works with the page (web/page.js), which owns the document: the page passes
-// itself to the module as Module.page, forwards the user's input to the
-// web_* entry points below and plays the PCM this backend hands it.
+// works with the page (web/page.js), which owns the document: the page hands
+// the module Module.page (web/bridge.js, whose table lists every call the
+// backend makes), forwards the user's input to the web_* entry points below
+// and plays the PCM this backend hands it.
 //
 // Contract:
 //  - window: the page's canvas "#canvas", its own size set to the logical

@@ -7,9 +7,12 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libpng-dev
                 zlib1g-dev libjpeg62-turbo-dev)
+# What the tests need beyond the builds; firefox-esr and webkit2gtk-driver are
+# the browser engines the web tests drive beside Chromium.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps
                python3 python3-pil python3-numpy fonts-dejavu-core imagemagick ffmpeg clang libclang-rt-14-dev
-               lintian appstream)
+               lintian appstream
+               firefox-esr webkit2gtk-driver)
 # The Debian package: its manual pages are made from the tools' --help.
 deb_packages=(help2man man-db dpkg-dev)
 # The browser build: the WebAssembly compiler, node to run its tools, what

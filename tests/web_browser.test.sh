@@ -3,39 +3,8 @@
 # driven by tests/web/browser.mjs through puppeteer-core: the desktop flow,
 # phones in portrait and landscape, the keyboard and full screen, a slow
 # link, broken downloads and sound, and the site without qtn.mp3.
-# puppeteer-core is installed from tests/web's lock file into
-# build/web-test/ (once; again when the lock file changes).
 set -euo pipefail
 source_dir=$2
-site=$source_dir/build/web
-runner=$source_dir/build/web-test
-
-for f in index.html velmora.js velmora.wasm pak.pak qtn.mp3 title.jpg icon-32.png; do
-  if [ ! -f "$site/$f" ]; then
-    echo "$site/$f is missing: build the site with ./web.sh --build" >&2
-    exit 1
-  fi
-done
-for tool in node npm convert /usr/bin/chromium; do
-  command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 1; }
-done
-
-mkdir -p "$runner"
-if ! cmp -s "$source_dir/tests/web/package-lock.json" "$runner/package-lock.json" || [ ! -d "$runner/node_modules/puppeteer-core" ]; then
-  cp "$source_dir/tests/web/package.json" "$source_dir/tests/web/package-lock.json" "$runner/"
-  (cd "$runner" && npm ci --no-audit --no-fund --loglevel=error)
-fi
-cp "$source_dir"/tests/web/*.mjs "$runner/"
-
-# The exact pictures the canvas must show: raw RGB crops of the data files.
-expect=$(mktemp -d)
-trap 'rm -rf "$expect"' EXIT
-crop() { convert "$source_dir/data/$1" -crop "$2" +repage -depth 8 "rgb:$expect/$3"; }
-crop loading.png 640x231+0+0 loading_top.rgb
-crop panel.png 640x50+0+0 panel_header.rgb
-crop panel.png 40x360+0+60 panel_margin.rgb
-crop textpanel.png 40x360+0+60 textpanel_margin.rgb
-# What the page must show as text.
-cp "$source_dir/data/web/party.txt" "$source_dir"/data/{info,compo,contact,credits}.txt "$expect/"
-
+source "$source_dir/tests/web/prepare.sh"
+web_test_prepare "$source_dir" /usr/bin/chromium
 node "$runner/browser.mjs" "$site" "$expect"

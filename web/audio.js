@@ -1,13 +1,15 @@
-// The music player: plays the 44.1 kHz 16-bit stereo PCM the module hands it
-// and reports what it has played, so the module's clock counts samples that
-// were really played.
+// The music player: plays the 16-bit PCM the module hands it, at the rate and
+// with the channels the module names, as stereo at the context's rate, and
+// reports what it has played, so the module's clock counts samples that were
+// really played.
 //
 // Loaded two ways: as an AudioWorklet module (registers "velmora-player"),
 // and, where worklets are missing, as a plain script that exposes the same
 // PcmPlayer for a ScriptProcessor on the main thread.
 //
-// Messages in: {pcm: ArrayBuffer of Int16 frames}, {play: run} (forget what
-// is queued, count from zero for that run), {flush: true} (forget what is
+// Messages in: {pcm: ArrayBuffer of interleaved Int16 samples}, {play: run,
+// rate, channels} (forget what is queued, count from zero for that run, in
+// that format), {flush: true} (forget what is
 // queued, keep counting), {stop: true}. Reports out, every
 // few render quanta while playing: {run, played, time, buffered, started}:
 // source frames consumed, the context time (s) up to which they were
@@ -17,17 +19,18 @@
 //
 // Rendering allocates nothing: no object per frame or per block on the audio
 // thread, where a garbage collection would be heard.
-'use strict';
 
 // Render quanta (128 frames) between two reports of the worklet.
 const kQuantaPerReport = 4;
 
 class PcmPlayer {
   // report is called every reportEvery calls of render while playing.
-  constructor(sourceRate, outputRate, report, reportEvery) {
-    // Source frames per output frame; 1 when the context runs at 44.1 kHz.
-    this.step = sourceRate / outputRate;
+  constructor(outputRate, report, reportEvery) {
     this.outputRate = outputRate;
+    // Source frames per output frame (1 when the rates agree), and the
+    // samples in a source frame: set by each play message.
+    this.step = 1;
+    this.channels = 1;
     this.report = report;
     this.reportEvery = reportEvery;
     this.run = 0;
@@ -37,12 +40,14 @@ class PcmPlayer {
 
   receive(message) {
     if (message.pcm) {
-      const frames = new Int16Array(message.pcm);
-      this.queue.push(frames);
-      this.buffered += frames.length >> 1;
+      const samples = new Int16Array(message.pcm);
+      this.queue.push(samples);
+      this.buffered += samples.length / this.channels;
     } else if (message.play) {
       this.stop();
       this.run = message.play;
+      this.step = message.rate / this.outputRate;
+      this.channels = message.channels;
       this.playing = true;
     } else if (message.flush) {
       this.queue = [];
@@ -69,16 +74,18 @@ class PcmPlayer {
     this.bRight = 0;
   }
 
-  // Takes the next queued frame into b; false when none is queued.
+  // Takes the next queued frame into b (a mono source on both sides, a
+  // source with more channels by its first two); false when none is queued.
   advance() {
     if (this.buffered === 0) return false;
     const chunk = this.queue[0];
+    const at = this.head * this.channels;
     this.aLeft = this.bLeft;
     this.aRight = this.bRight;
-    this.bLeft = chunk[this.head * 2] / 32768;
-    this.bRight = chunk[this.head * 2 + 1] / 32768;
+    this.bLeft = chunk[at] / 32768;
+    this.bRight = chunk[at + (this.channels > 1 ? 1 : 0)] / 32768;
     this.head += 1;
-    if (this.head * 2 >= chunk.length) {
+    if (at + this.channels >= chunk.length) {
       this.queue.shift();
       this.head = 0;
     }
@@ -124,10 +131,9 @@ class PcmPlayer {
 
 if (typeof AudioWorkletProcessor === 'function') {
   class PlayerProcessor extends AudioWorkletProcessor {
-    constructor(options) {
+    constructor() {
       super();
-      const opts = options.processorOptions;
-      this.player = new PcmPlayer(opts.sourceRate, sampleRate, (r) => this.port.postMessage(r), kQuantaPerReport);
+      this.player = new PcmPlayer(sampleRate, (r) => this.port.postMessage(r), kQuantaPerReport);
       this.port.onmessage = (e) => this.player.receive(e.data);
     }
 

@@ -14,9 +14,8 @@
 //   button; the first touch marks the visitor as a touch user (screens.touch);
 // - touch scrolling and pinch zoom are held off the invitation; the mouse
 //   wheel is left alone, so an embedded invitation lets the host page scroll.
-'use strict';
 
-import {kWidth, kHeight, touch} from './screens.js';
+import {kWidth, kHeight, touch, state, reading} from './screens.js';
 
 const kEsc = 27;
 
@@ -34,12 +33,11 @@ export function attach({call, running, toggleFullscreen, start, closeText}) {
 
   window.addEventListener('keydown', (e) => {
     if (e.ctrlKey || e.metaKey || e.altKey) return;
-    const state = document.body.dataset.state;
-    if (document.body.classList.contains('reading')) {
+    if (reading()) {
       if (e.key === 'Escape') closeText();
       return;
     }
-    if (state === 'start' && (e.key === 'Enter' || e.key === ' ')) {
+    if (state() === 'start' && (e.key === 'Enter' || e.key === ' ')) {
       // A focused button starts by its own click.
       if (!(e.target instanceof HTMLButtonElement)) {
         e.preventDefault();

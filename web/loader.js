@@ -3,6 +3,8 @@
 // so the first ones arrive as early as the link allows.
 //
 // Contract:
+// - names() -> the files the site lists, in the order the page needs them
+//   (cmake/webapp.cmake's web_downloads).
 // - load(name) -> Promise of a Uint8Array with the file's bytes. The site's
 //   index.html lists every file with its size and version stamp; the file is
 //   asked for as NAME?v=STAMP (a cache never mixes versions) and must arrive
@@ -15,7 +17,6 @@
 // - progress(names) -> {done, total} bytes over those files, counting the
 //   ones still waiting their turn; onProgress(fn) calls fn as bytes arrive.
 // - Bytes that arrived whole are kept for the visit ("play again" needs them).
-'use strict';
 
 export class LoadError extends Error {}
 
@@ -29,7 +30,7 @@ function siteFiles() {
 }
 
 const listed = siteFiles();
-const files = new Map();  // name -> {done, total, promise, attempts}
+const files = new Map();  // name -> {done, total, promise}
 const attempts = new Map();  // name -> downloads started, kept past failures
 const listeners = [];
 let queue = Promise.resolve();
@@ -79,6 +80,10 @@ async function download(name, entry) {
     at += c.length;
   }
   return bytes;
+}
+
+export function names() {
+  return Object.keys(listed);
 }
 
 export function load(name) {

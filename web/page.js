@@ -1,22 +1,23 @@
 // The page around the invitation (the entry module): checks what the
 // browser can do, starts the downloads, starts a run on the start click (or
-// Enter, or Space), and is the program's Module.page (platform/web.cpp):
-// frames, message boxes, the end, sound and the music file still on its way.
+// Enter, or Space) with bridge.js's Module.page, and lives through the run:
+// progress, the music still on its way, the end.
 //
 // A run starts as soon as the program and the archive are there; the music
 // follows while the program shows its own loading screen, and the program
 // waits for it (platform/arrival_web.cpp) with its progress on the page.
-// Loading is loader.js, sound player.js, input input.js, what is shown and
-// where screens.js.
-'use strict';
-
+// Loading is loader.js, the program's calls into the page bridge.js, sound
+// player.js, input input.js, what is shown and where screens.js.
 import * as loader from './loader.js';
+import {pageFor} from './bridge.js';
 import * as player from './player.js';
 import * as screens from './screens.js';
 import {attach} from './input.js';
 
-const kProgram = ['velmora.js', 'velmora.wasm', 'pak.pak'];
-const kMusic = 'qtn.mp3';
+// The program's script and module and its archive, fetched as the page
+// opens; the music, fetched on the start click.
+const [kScript, kWasm, kArchive, kMusic] = loader.names();
+const kProgram = [kScript, kWasm, kArchive];
 const kPullIntervalMs = 50;
 const kUnlockDelayMs = 50;
 
@@ -110,46 +111,13 @@ function queueProgress() {
 }
 loader.onProgress(queueProgress);
 
-// ---- What the backend (platform/web.cpp) calls.
-function pageFor(run) {
-  // The frame's pixels in place in the module's memory, without a copy; made
-  // again when the memory grows (its old buffer is then gone).
-  let image = null;
-  let context2d = null;
+// ---- The music as the program asks for it (Module.page.filePending and
+// fileWait): it waits while the music is on its way, and a failed download is
+// offered again.
+function musicFiles(run) {
   return {
-    open(title) {
-      document.title = title;
-    },
-    draw(rgba, width, height) {
-      if (run.ended) return;
-      if (!image || image.data.buffer !== rgba.buffer || image.data.byteOffset !== rgba.byteOffset ||
-          image.width !== width || image.height !== height) {
-        image = new ImageData(new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, width * height * 4), width, height);
-      }
-      if (!context2d) context2d = canvas.getContext('2d', {alpha: false});
-      context2d.putImageData(image, 0, 0);
-    },
-    close() {
-      const ctx = canvas.getContext('2d', {alpha: false});
-      ctx.fillStyle = '#000';
-      ctx.fillRect(0, 0, canvas.width, canvas.height);
-    },
-    messageBox: (caption, text) => screens.messageBox(caption, text),
-    ended(code) {
-      run.ended = true;
-      player.stop();
-      screens.ended(code);
-    },
-    audioOpen: () => player.open(),
-    audioPlay: () => player.play(),
-    audioPush: (frames) => player.push(frames),
-    audioFlush: () => player.flush(),
-    audioClose: () => player.stop(),
-    audioReport: () => player.status(),
-    sound: (state) => player.soundState(state),
-    pointerActive: () => screens.showBack(true),
-    filePending: (name) => name === kMusic && !run.musicSettled,
-    fileWait: (name) => new Promise((resolve) => {
+    pending: (name) => name === kMusic && !run.musicSettled,
+    wait: (name) => new Promise((resolve) => {
       if (name !== kMusic || run.musicSettled) {
         resolve();
         return;
@@ -161,7 +129,7 @@ function pageFor(run) {
   };
 }
 
-// velmora.js as a script from the bytes the loader fetched; it defines
+// The program's script from the bytes the loader fetched; it defines
 // createVelmora.
 function runScript(bytes) {
   if (typeof window.createVelmora === 'function') return Promise.resolve();
@@ -173,7 +141,7 @@ function runScript(bytes) {
       URL.revokeObjectURL(url);
       resolve();
     };
-    s.onerror = () => reject(new Error('velmora.js did not run'));
+    s.onerror = () => reject(new Error(kScript + ' did not run'));
     document.head.appendChild(s);
   });
 }
@@ -182,10 +150,10 @@ function startRun(wasm, pak) {
   const run = {ended: false, ready: false, module: null, filesReady: false, musicSettled: false, musicWaiters: []};
   const module = {
     canvas,
-    page: pageFor(run),
+    page: pageFor(run, musicFiles(run)),
     wasmBinary: wasm,
     preRun: [() => {
-      if (pak) module.FS.writeFile('pak.pak', pak);
+      if (pak) module.FS.writeFile(kArchive, pak);
       run.filesReady = true;
       deliverMusic(run);
     }],
@@ -193,7 +161,10 @@ function startRun(wasm, pak) {
       run.ready = true;
     },
     print: (text) => console.log(text),
-    printErr: (text) => console.error(text),
+    // The program's stderr: notices of states it handles (no sound device, a
+    // stalled device) and the text of its message boxes, which the page
+    // shows itself; a failure of the run is onAbort's.
+    printErr: (text) => console.warn(text),
     onAbort: (what) => {
       if (run.ended) return;
       run.ended = true;
@@ -229,7 +200,7 @@ async function begin() {
   }
   const [js, wasm, pak] = files;
   if (!js || !wasm) {
-    screens.unsupported(`The invitation could not be loaded: ${js ? 'velmora.wasm' : 'velmora.js'} is missing on the site.`);
+    screens.unsupported(`The invitation could not be loaded: ${js ? kWasm : kScript} is missing on the site.`);
     return;
   }
   try {

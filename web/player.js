@@ -6,8 +6,9 @@
 // Contract:
 // - unlock() from inside the start click or key press (browsers let sound
 //   start only there): makes the audio context and the output; never throws.
-// - open(), play(), push(Int16Array of frames), flush(), stop(), status():
-//   what platform/web.cpp's page.audio* calls need (status as its
+// - open(rate, channels) with the program's PCM format, play(),
+//   push(Int16Array of interleaved samples), flush(), stop(), status(): what
+//   the page.audio* calls need (bridge.js; status as platform/web.cpp's
 //   web_player_report reads it).
 // - soundState(state) with 'playing' | 'stalled' | 'silent' from the
 //   program; onNotice(fn) gets the notice to show: null, 'tap for sound'
@@ -16,14 +17,18 @@
 //   stalled with the context running) or 'no sound'.
 // - onLow(fn): called when the player holds less than it should, so the
 //   program hands it more.
-'use strict';
 
-const kSourceRate = 44100;
-// The player asks for more when it holds less than this (frames).
-const kLowWater = kSourceRate * 2 / 5;
+// The rate asked of the audio context: the music's, so that the player has
+// nothing to resample where the device allows it. The format the player
+// plays is the one the program gives open().
+const kPreferredRate = 44100;
+// The player asks for more when it holds less than this share of a second.
+const kLowWaterSeconds = 0.4;
 // Player reports kept to find the one for the present moment.
 const kReportHistory = 32;
 const kScriptBlock = 2048;
+// Left and right: the player writes stereo whatever the program's format.
+const kOutputChannels = 2;
 
 const AudioCtx = window.AudioContext || window.webkitAudioContext;
 
@@ -37,6 +42,7 @@ let history = [];
 let sound = null;
 let noticeFn = () => {};
 let lowFn = () => {};
+let format = {rate: kPreferredRate, channels: 0};
 
 export const available = () => Boolean(AudioCtx);
 
@@ -46,7 +52,7 @@ function onReport(r) {
   reported = true;
   history.push(report);
   if (history.length > kReportHistory) history.shift();
-  if (r.buffered < kLowWater) lowFn();
+  if (r.buffered < format.rate * kLowWaterSeconds) lowFn();
 }
 
 function audioModuleUrl() {
@@ -59,11 +65,7 @@ function audioModuleUrl() {
 
 async function connectWorklet() {
   await ctx.audioWorklet.addModule(audioModuleUrl());
-  const n = new AudioWorkletNode(ctx, 'velmora-player', {
-    numberOfInputs: 0,
-    outputChannelCount: [2],
-    processorOptions: {sourceRate: kSourceRate},
-  });
+  const n = new AudioWorkletNode(ctx, 'velmora-player', {numberOfInputs: 0, outputChannelCount: [kOutputChannels]});
   n.port.onmessage = (e) => onReport(e.data);
   n.connect(ctx.destination);
   node = n;
@@ -72,8 +74,8 @@ async function connectWorklet() {
 
 async function connectScript() {
   await import('./audio.js');
-  const player = new globalThis.VelmoraPcmPlayer(kSourceRate, ctx.sampleRate, onReport, 1);
-  const n = ctx.createScriptProcessor(kScriptBlock, 0, 2);
+  const player = new globalThis.VelmoraPcmPlayer(ctx.sampleRate, onReport, 1);
+  const n = ctx.createScriptProcessor(kScriptBlock, 0, kOutputChannels);
   let last = -1;
   const left = new Float32Array(kScriptBlock);
   const right = new Float32Array(kScriptBlock);
@@ -116,7 +118,7 @@ export async function unlock() {
   try {
     if (!ctx) {
       try {
-        ctx = new AudioCtx({sampleRate: kSourceRate});
+        ctx = new AudioCtx({sampleRate: kPreferredRate});
       } catch (e) {
         ctx = new AudioCtx();
       }
@@ -142,7 +144,8 @@ export async function unlock() {
   }
 }
 
-export function open() {
+export function open(rate, channels) {
+  format = {rate, channels};
   return port !== null && ctx !== null && ctx.state !== 'closed';
 }
 
@@ -151,11 +154,11 @@ export function play() {
   report = {played: 0, time: 0, buffered: 0, started: -1};
   reported = false;
   history = [];
-  port.postMessage({play: run});
+  port.postMessage({play: run, rate: format.rate, channels: format.channels});
 }
 
-export function push(frames) {
-  port.postMessage({pcm: frames.buffer}, [frames.buffer]);
+export function push(samples) {
+  port.postMessage({pcm: samples.buffer}, [samples.buffer]);
 }
 
 export function flush() {

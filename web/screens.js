@@ -18,7 +18,8 @@
 //   control and end screen stay visible, the picture refitted), with a hint
 //   that the browser takes the first Esc; the button is hidden where full
 //   screen is not allowed (an iframe without allow="fullscreen").
-'use strict';
+// - state(), reading(): the state set last; whether the text version is open.
+// - readText(on): opens or closes the text version.
 
 export const kWidth = 640;
 export const kHeight = 480;
@@ -176,6 +177,10 @@ export function toggleFullscreen() {
 document.addEventListener('fullscreenchange', fitCanvas);
 
 // ---- The text version.
+export function reading() {
+  return body.classList.contains('reading');
+}
+
 export function readText(on) {
   body.classList.toggle('reading', on);
   if (on) {

@@ -1,7 +1,9 @@
 // A static file server for the site folder on 127.0.0.1 at a free port,
 // with the types browsers insist on (JavaScript for worklet modules). Files
 // named in `hidden` answer 404 as if they were not there, and so does any
-// path that leads out of the site (an encoded "../" included).
+// path that leads out of the site (an encoded "../" included). `inject`, when
+// given, is put at the start of index.html's head: a test's own script that
+// runs before the page's (for a browser driven without a way to add one).
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -27,7 +29,7 @@ function siteFile(site, url) {
   return file.startsWith(site + path.sep) ? {name, file} : null;
 }
 
-export function serve(root, hidden = []) {
+export function serve(root, hidden = [], inject = '') {
   const site = path.resolve(root);
   const server = http.createServer((req, res) => {
     const found = siteFile(site, req.url);
@@ -37,6 +39,10 @@ export function serve(root, hidden = []) {
       return;
     }
     res.writeHead(200, {'Content-Type': kTypes[path.extname(found.file)] || 'application/octet-stream'});
+    if (inject && found.name === 'index.html') {
+      res.end(fs.readFileSync(found.file, 'utf8').replace('<head>', '<head>\n' + inject));
+      return;
+    }
     fs.createReadStream(found.file).pipe(res);
   });
   return new Promise((resolve, reject) => {

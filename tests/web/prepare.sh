@@ -1,0 +1,39 @@
+# Sourced by the browser tests: checks the site and the tools, installs
+# puppeteer-core from tests/web's lock file into build/web-test/ (once; again
+# when the lock file changes) beside the test scripts, and writes the exact
+# pictures and texts the page must show into a temporary folder.
+# Usage: web_test_prepare SOURCE_DIR TOOL...
+# Sets: site, runner, expect (removed on exit).
+web_test_prepare() {
+  local source_dir=$1
+  shift
+  site=$source_dir/build/web
+  runner=$source_dir/build/web-test
+  # The files index.html lists are checked by the tests themselves.
+  if [ ! -f "$site/index.html" ]; then
+    echo "$site/index.html is missing: build the site with ./web.sh --build" >&2
+    exit 1
+  fi
+  local tool
+  for tool in node npm convert "$@"; do
+    command -v "$tool" >/dev/null || { echo "$tool is needed (scripts/deps.sh test installs it)" >&2; exit 1; }
+  done
+
+  mkdir -p "$runner"
+  if ! cmp -s "$source_dir/tests/web/package-lock.json" "$runner/package-lock.json" || [ ! -d "$runner/node_modules/puppeteer-core" ]; then
+    cp "$source_dir/tests/web/package.json" "$source_dir/tests/web/package-lock.json" "$runner/"
+    (cd "$runner" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+  cp "$source_dir"/tests/web/*.mjs "$runner/"
+
+  # The exact pictures the canvas must show: raw RGB crops of the data files.
+  expect=$(mktemp -d)
+  trap 'rm -rf "$expect"' EXIT
+  crop() { convert "$source_dir/data/$1" -crop "$2" +repage -depth 8 "rgb:$expect/$3"; }
+  crop loading.png 640x231+0+0 loading_top.rgb
+  crop panel.png 640x50+0+0 panel_header.rgb
+  crop panel.png 40x360+0+60 panel_margin.rgb
+  crop textpanel.png 40x360+0+60 textpanel_margin.rgb
+  # What the page must show as text.
+  cp "$source_dir/data/web/party.txt" "$source_dir"/data/{info,compo,contact,credits}.txt "$expect/"
+}
