@@ -1,0 +1,41 @@
+#!/usr/bin/env python3
+"""Write the files that carry a party's facts as text:
+
+  web/party.txt   the five facts for the web page's text and its link
+                  preview (read by cmake/webindex.cmake; not packed)
+
+Usage: gen_facts.py OUT_DIR [PARTY_DIR]  (default: party/)
+"""
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import party as pt  # noqa: E402
+
+WEB_HEADER = """\
+# The party's facts for the web page's text and its link preview (read by
+# cmake/webindex.cmake at build time; this folder is not packed into pak.pak).
+# One "key: value" a line; lines starting with # are comments.
+"""
+
+
+def web_facts(party):
+    return WEB_HEADER + "".join("%s: %s\n" % (k, party[k]) for k in pt.REQUIRED)
+
+
+def main(argv):
+    out_dir = argv[1] if len(argv) > 1 else "data"
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    party, problems = pt.load(argv[2] if len(argv) > 2 else os.path.join(root, "party"))
+    if problems:
+        print("\n".join(problems.items), file=sys.stderr)
+        return 1
+    os.makedirs(os.path.join(out_dir, "web"), exist_ok=True)
+    with open(os.path.join(out_dir, "web", "party.txt"), "w", encoding="utf-8",
+              newline="\n") as f:
+        f.write(web_facts(party))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
