@@ -288,7 +288,7 @@ def logo_layout(party):
     def line(text, size, row):
         k = size / LOGO_TITLE_SIZE
         return [text_item(text, SANS_BOLD, size, glow=18, outline=3.0, cx=W / 2,
-                          baseline=200 + row * round(size * 0.95),
+                          baseline=200 + row * round(size * 1.1),
                           tracking=4 * k, stretch=1.12)]
     title = lt.fit(boxes["title"], title_lines(chrome, line, LOGO_TITLE_SIZE, 56, (56, 30)),
                    "name")
@@ -381,7 +381,7 @@ def loading_layout(party):
 
     def line(text, size, row):
         return [text_item(text, SANS_BOLD, size, glow=10, outline=1.6, cx=W / 2,
-                          baseline=184 + row * round(size * 0.95),
+                          baseline=184 + row * round(size * 1.1),
                           tracking=3 * size / 34, stretch=1.15)]
     title = lt.fit(boxes["title"], title_lines(chrome, line, 34, 22, (24, 14)), "name")
     year = []

@@ -23,6 +23,13 @@ def web_facts(party):
     return WEB_HEADER + "".join("%s: %s\n" % (k, party[k]) for k in pt.REQUIRED)
 
 
+def write(party, out_dir):
+    os.makedirs(os.path.join(out_dir, "web"), exist_ok=True)
+    with open(os.path.join(out_dir, "web", "party.txt"), "w", encoding="utf-8",
+              newline="\n") as f:
+        f.write(web_facts(party))
+
+
 def main(argv):
     out_dir = argv[1] if len(argv) > 1 else "data"
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -30,10 +37,7 @@ def main(argv):
     if problems:
         print("\n".join(problems.items), file=sys.stderr)
         return 1
-    os.makedirs(os.path.join(out_dir, "web"), exist_ok=True)
-    with open(os.path.join(out_dir, "web", "party.txt"), "w", encoding="utf-8",
-              newline="\n") as f:
-        f.write(web_facts(party))
+    write(party, out_dir)
     return 0
 
 

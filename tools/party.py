@@ -26,7 +26,7 @@ OPTIONAL = ("year", "short_dates", "town", "country", "captions",
 
 # Longest values, in characters, that the lettering is made to fit.
 MAX_LENGTH = {
-    "name": 24, "edition": 32, "dates": 60, "place": 90, "summary": 300,
+    "name": 24, "edition": 28, "dates": 60, "place": 90, "summary": 300,
     "year": 4, "short_dates": 16, "town": 16, "country": 16,
     "site": 200, "music": 100,
 }
@@ -195,8 +195,13 @@ def derive(facts):
     if "country" not in facts:
         facts["country"] = parts[-1] if len(parts) >= 2 else ""
     if "captions" not in facts:
-        third = ", ".join(p for p in (facts["short_dates"], facts["town"],
-                                      facts["country"]) if p)
+        # the dates with as much of the place as the caption strip holds
+        third = facts["short_dates"]
+        for more in ((facts["town"], facts["country"]), (facts["town"],)):
+            line = ", ".join(p for p in (facts["short_dates"],) + more if p)
+            if len(fold_ascii(line)) <= CAPTION_MAX:
+                third = line
+                break
         facts["captions"] = " | ".join((facts.get("name", ""),
                                         facts.get("edition", ""), third))
     facts.setdefault("caption_x", "")
