@@ -13,7 +13,9 @@
 #   the absolute preview address when SITE_URL is given (og:image and og:url
 #     need one; without it those two tags are left out).
 #
-# Variables: SOURCE_DIR, SITE_DIR, SITE_URL (may be empty).
+# Variables: SOURCE_DIR, SITE_DIR, SITE_URL (may be empty); DATA_DIR, the
+# folder with web/party.txt and the pages (default SOURCE_DIR/data: another
+# party's data when a release is repacked for it).
 
 function(html_escape out text)
   string(REPLACE "&" "&amp;" text "${text}")
@@ -29,8 +31,12 @@ function(file_stamp out file)
   set(${out} ${sum} PARENT_SCOPE)
 endfunction()
 
+if(NOT DATA_DIR)
+  set(DATA_DIR ${SOURCE_DIR}/data)
+endif()
+
 # The party's facts.
-set(party_file ${SOURCE_DIR}/data/web/party.txt)
+set(party_file ${DATA_DIR}/web/party.txt)
 file(STRINGS ${party_file} party_lines ENCODING UTF-8)
 foreach(key name edition dates place summary)
   set(party_${key} "")
@@ -54,7 +60,7 @@ endforeach()
 # The text pages.
 set(TEXT_PAGES "")
 foreach(page info compo contact credits)
-  file(READ ${SOURCE_DIR}/data/${page}.txt text)
+  file(READ ${DATA_DIR}/${page}.txt text)
   string(REPLACE "\r" "" text "${text}")
   string(REGEX REPLACE "\nEND\n?$" "\n" text "${text}")
   string(REGEX REPLACE "^\n+" "" text "${text}")

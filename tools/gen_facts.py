@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Write the files that carry a party's facts as text:
 
+  captions.txt    the opening's three caption lines, "X TEXT" (X: the left
+                  edge on screen), CR LF lines closed by "END" as a page is
   web/party.txt   the five facts for the web page's text and its link
                   preview (read by cmake/webindex.cmake; not packed)
 
@@ -23,7 +25,14 @@ def web_facts(party):
     return WEB_HEADER + "".join("%s: %s\n" % (k, party[k]) for k in pt.REQUIRED)
 
 
+def captions(party):
+    lines = ["%d %s" % xt for xt in pt.caption_lines(party)] + ["END"]
+    return "".join(line + "\r\n" for line in lines).encode("ascii")
+
+
 def write(party, out_dir):
+    with open(os.path.join(out_dir, "captions.txt"), "wb") as f:
+        f.write(captions(party))
     os.makedirs(os.path.join(out_dir, "web"), exist_ok=True)
     with open(os.path.join(out_dir, "web", "party.txt"), "w", encoding="utf-8",
               newline="\n") as f:

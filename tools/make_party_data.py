@@ -161,7 +161,8 @@ STEPS = {
                   art_step(gen_art.make_textpanel, "textpanel.png")),
     "pages": (tuple(p + ".txt" for p in gen_pages.PAGES), ("gen_pages.py",), (),
               tuple("pages/%s.txt" % p for p in gen_pages.PAGES), make_pages),
-    "facts": (("web/party.txt",), ("gen_facts.py", "party.py"), pt.REQUIRED, (),
+    "facts": (("captions.txt", "web/party.txt"), ("gen_facts.py", "party.py"),
+              pt.REQUIRED + ("captions", "caption_x", "short_dates", "town", "country"), (),
               lambda p, out: gen_facts.write(p, out)),
     "music": (("qtn.mp3",), ("party_music.py", "gen_music.py"), (), (), make_music),
 }
