@@ -14,9 +14,10 @@
 #     invitation.mp4                 with --video: a visit of every page
 #   --preview   only pak.pak, qtn.mp3 and preview.png: a quick look while editing
 #
-# The programs come from build/release/bin and the release zips from
-# build/release-files (./release.sh windows web makes both); VELMORA_BIN_DIR
-# and VELMORA_RELEASE_DIR name others. Every problem of the folder is listed
+# The programs come from build/release/bin, the Windows zip from
+# build/release-files (./release.sh windows makes both) and the web site
+# from the web zip there or, without one, from build/web (./web.sh --build);
+# VELMORA_BIN_DIR, VELMORA_RELEASE_DIR and VELMORA_WEB_DIR name others. Every problem of the folder is listed
 # at once, with its file, line and column. Exit codes: 0 done, 1 the party
 # folder has problems, 2 bad arguments, 3 programs or release files missing.
 # On any failure OUT_DIR is left as it was: the files are made in a temporary
@@ -53,9 +54,13 @@ for tool in paktool velmora2k-capture; do
 done
 if [ $preview_only -eq 0 ]; then
   win_zip=$(ls "$releases"/velmora2k-*-win64.zip 2>/dev/null | tail -n 1) || true
-  web_zip=$(ls "$releases"/velmora2k-*-web.zip 2>/dev/null | tail -n 1) || true
-  [ -n "$win_zip" ] && [ -n "$web_zip" ] ||
-    missing "no release zips in $releases" "make them once with ./release.sh windows web"
+  [ -n "$win_zip" ] || missing "no Windows zip in $releases" "make it once with ./release.sh windows"
+  version=${win_zip##*/velmora2k-}
+  version=${version%-win64.zip}
+  web_zip=$(ls "$releases/velmora2k-$version-web.zip" 2>/dev/null) || true
+  web_site=${VELMORA_WEB_DIR:-$root/build/web}
+  [ -n "$web_zip" ] || [ -f "$web_site/velmora.wasm" ] ||
+    missing "no web site in $releases or $web_site" "make it once with ./release.sh web"
 fi
 py=/usr/bin/python3
 [ -x $py ] || py=python3
@@ -98,13 +103,17 @@ repack_windows() {
 repack_web() {
   local dir=$stage/web site
   mkdir -p "$dir"
-  (cd "$dir" && unzip -q "$web_zip")
+  if [ -n "$web_zip" ]; then
+    (cd "$dir" && unzip -q "$web_zip")
+  else
+    cp -a "$web_site/." "$dir/"
+  fi
   cp "$stage/pak.pak" "$stage/qtn.mp3" "$dir/"
   convert "$stage/data/logo.png" -strip -quality 85 "$dir/title.jpg"
   site=$("$py" "$root/tools/party.py" facts "$party" | sed -n 's/^site: //p')
   cmake -DSOURCE_DIR="$root" -DSITE_DIR="$dir" -DDATA_DIR="$stage/data" \
         -DSITE_URL="$site" -P "$root/cmake/webindex.cmake"
-  zip_folder "$stage/$(basename "$web_zip")" "$dir" .
+  zip_folder "$stage/velmora2k-$version-web.zip" "$dir" .
 }
 
 if [ $preview_only -eq 0 ]; then

@@ -62,8 +62,8 @@ HEADER_ROWS = 50
 # Where each picture's lettering may reach, glow included: (x0, y0, x1,
 # y1), x1 and y1 exclusive.  The header band's boxes hold on both panels.
 LETTER_BOXES = {
-    "header": {"title": (6, 1, 634, 49), "edition": (250, 4, 634, 27),
-               "dates": (250, 26, 634, 45)},
+    "header": {"title": (6, 1, 634, 49), "edition": (300, 4, 634, 27),
+               "dates": (300, 26, 634, 45)},
     "logo.png": {"title": (12, 56, 628, 240), "year": (12, 212, 628, 316),
                  "edition": (12, 298, 628, 332)},
     "loading.png": {"title": (40, 120, 600, 206), "year": (40, 190, 600, 216)},
@@ -74,7 +74,7 @@ LETTER_BOXES = {
 }
 # The smallest type, in points, lettering is shrunk to before it breaks
 # into two lines or is reported as too long.
-MIN_TITLE, MIN_SMALL = 12, 7
+MIN_TITLE, MIN_SMALL = 11, 7
 
 
 # ================================================================ shared
@@ -219,8 +219,12 @@ def header_layout(party):
     boxes = LETTER_BOXES["header"]
     edition = fit_line(boxes["edition"], party["edition"].upper(), SANS, 10.5,
                        MIN_SMALL, "edition", right=622, baseline=22, tracking=2.5)
-    dates = fit_line(boxes["dates"], party.header_line(), SANS, 9, MIN_SMALL,
-                     "dates and place", right=622, baseline=36, tracking=1.2)
+    # the date line leaves out the country, then the town, rather than
+    # shrink below a readable size
+    dates = lt.fit(boxes["dates"], [
+        (lambda sz, n=n: [text_item(party.header_line(n), SANS, sz, right=622,
+                                    baseline=36, tracking=1.2)], 9, smallest)
+        for n, smallest in ((3, 7.5), (2, 7.5), (1, MIN_SMALL))], "dates and place")
     left = min(b[0] for _m, b, _h in edition + dates)
     tb = boxes["title"]
     chrome, gold = party.title_parts()
@@ -570,9 +574,10 @@ def panel_layout(party):
     country; a line is left out when its fact is empty)."""
     boxes = LETTER_BOXES["panel.png"]
     chrome, _gold = party.title_parts()
-    title = fit_line(boxes["title"], chrome, SANS_BOLD, 44, 16, "name",
-                     glow=12, outline=2.0, cx=W / 2, baseline=112, tracking=3,
-                     stretch=1.15)
+    title = lt.fit(boxes["title"], [
+        (lambda sz: [text_item(chrome, SANS_BOLD, sz, glow=12, outline=2.0, cx=W / 2,
+                               baseline=112, tracking=3 * sz / 44, stretch=1.15)],
+         44, MIN_TITLE)], "name")
     block = {}
     styles = {"short_dates": ("dates", SANS_BOLD, 20, 11, 40, 318, 1.5, 6),
               "town": ("town", SANS_BOLD, 15, 9, 41, 342, 3, 0),

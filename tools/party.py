@@ -128,10 +128,11 @@ class Party:
         """The edition with its letters set apart: "A B   C D"."""
         return "   ".join(" ".join(w) for w in self["edition"].upper().split())
 
-    def header_line(self):
-        parts = [" ".join(p for p in (self["short_dates"], self["year"]) if p),
-                 self["town"], self["country"]]
-        return "  /  ".join(p for p in parts if p).upper()
+    def header_line(self, parts=3):
+        """Dates and year, town, country: the first parts of them."""
+        items = [" ".join(p for p in (self["short_dates"], self["year"]) if p),
+                 self["town"], self["country"]][:parts]
+        return "  /  ".join(p for p in items if p).upper()
 
     def date_block(self):
         return [t.upper() for t in (self["short_dates"], self["town"],
