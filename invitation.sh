@@ -46,6 +46,18 @@ out=${args[1]:-$root/build/invitation/$(basename "$party")}
 mkdir -p "$(dirname "$out")"
 out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
 
+py=/usr/bin/python3
+[ -x $py ] || py=python3
+
+# Every file is made in a folder beside OUT_DIR, moved into place at the end.
+stage=$(mktemp -d "$(dirname "$out")/.invitation.XXXXXX")
+trap 'rm -rf "$stage"' EXIT
+
+# The data, remade only where the party folder changed since the last run.
+cache=$root/build/invitation-cache/$(printf '%s' "$party" | sha256sum | cut -c1-16)
+"$py" "$root/tools/make_party_data.py" "$party" "$stage/data" --cache "$cache" || exit 1
+
+# The programs and release files the party's files are made with.
 bin=${VELMORA_BIN_DIR:-$root/build/release/bin}
 releases=${VELMORA_RELEASE_DIR:-$root/build/release-files}
 missing() { echo "$1; $2" >&2; exit 3; }
@@ -62,16 +74,6 @@ if [ $preview_only -eq 0 ]; then
   [ -n "$web_zip" ] || [ -f "$web_site/velmora.wasm" ] ||
     missing "no web site in $releases or $web_site" "make it once with ./release.sh web"
 fi
-py=/usr/bin/python3
-[ -x $py ] || py=python3
-
-# Every file is made in a folder beside OUT_DIR, moved into place at the end.
-stage=$(mktemp -d "$(dirname "$out")/.invitation.XXXXXX")
-trap 'rm -rf "$stage"' EXIT
-
-# The data, remade only where the party folder changed since the last run.
-cache=$root/build/invitation-cache/$(printf '%s' "$party" | sha256sum | cut -c1-16)
-"$py" "$root/tools/make_party_data.py" "$party" "$stage/data" --cache "$cache" || exit 1
 
 # pak.pak holds every data file but the music, in name order.
 mapfile -t packed < <(find "$stage/data" -maxdepth 1 -type f ! -name qtn.mp3 | LC_ALL=C sort)

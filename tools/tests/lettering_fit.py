@@ -1,17 +1,22 @@
 """Lettering of any party fits its boxes: names of 3, 12 and 24 characters
 with letters outside ASCII, beside the longest other facts, drawn into
 every lettered picture; the lettering (ink, outline and glow) is found by
-drawing each picture again with every text left out."""
+drawing each picture again with the party's text left out.  Run on its
+own (it draws 24 full pictures): lettering_fit.py"""
 import os
 import sys
 import tempfile
 import unittest
 from unittest import mock
 
-import numpy as np
-
 TOOLS = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, TOOLS)
+
+import debian_python  # noqa: E402
+
+debian_python.ensure("numpy", "PIL")
+
+import numpy as np  # noqa: E402
 
 import gen_art  # noqa: E402
 import imgutil  # noqa: E402
