@@ -40,7 +40,7 @@ for a in "$@"; do
     *) args+=("$a") ;;
   esac
 done
-[ ${#args[@]} -ge 1 ] && [ ${#args[@]} -le 2 ] || usage
+if [ ${#args[@]} -lt 1 ] || [ ${#args[@]} -gt 2 ]; then usage; fi
 party=$(cd "${args[0]}" 2>/dev/null && pwd) || { echo "${args[0]}: not a folder; give the party folder" >&2; exit 1; }
 out=${args[1]:-$root/build/invitation/$(basename "$party")}
 mkdir -p "$(dirname "$out")"

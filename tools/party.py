@@ -41,6 +41,7 @@ NOT_LETTERS = {"\u00d7", "\u00f7"}   # the multiplication and division signs
 # The program's glyph font, used by the pages and the opening's captions.
 GLYPH_FONT = set(chr(c) for c in range(32, 127)) - {"_", "`"}
 
+PAGES = ("info", "compo", "contact", "credits")
 MUSIC_EXTENSIONS = ("mp3", "ogg", "oga", "flac", "wav", "m4a", "opus")
 PICTURES = ("logo.png", "loading.png")
 CAPTION_LINES = 3
@@ -51,6 +52,17 @@ CAPTION_MAX = (CAPTION_RIGHT - CAPTION_LEFT) // GLYPH_ADVANCE
 
 WEEKDAYS = ("monday", "tuesday", "wednesday", "thursday", "friday",
             "saturday", "sunday")
+
+# What a missing fact could look like, for the message that asks for it.
+EXAMPLE = {
+    "name": "Riverside Party 2027",
+    "edition": "Summer Edition",
+    "dates": "Friday 6 - Sunday 8 August 2027",
+    "place": "Town hall, Market square 1, Riverton, Ostland",
+    "summary": "Three days of demos, music and pixels by the river.",
+}
+DERIVED_FROM = {"year": "dates", "short_dates": "dates", "town": "place",
+                "country": "place"}
 
 # Letters the glyph font lacks, as the captions write them.
 FOLD = {"ß": "ss", "ø": "o", "Ø": "O", "ł": "l", "Ł": "L", "æ": "ae",
@@ -287,16 +299,6 @@ def first_bad(text, allowed):
     return 0
 
 
-EXAMPLE = {
-    "name": "Riverside Party 2027",
-    "edition": "Summer Edition",
-    "dates": "Friday 6 - Sunday 8 August 2027",
-    "place": "Town hall, Market square 1, Riverton, Ostland",
-    "summary": "Three days of demos, music and pixels by the river.",
-}
-DERIVED_FROM = {"year": "dates", "short_dates": "dates", "town": "place",
-                "country": "place"}
-
 
 # ---------------------------------------------------------------- pages
 
@@ -307,9 +309,6 @@ def check_pages(party, problems):
         path = party.page_file(page)
         if not os.path.isfile(path):
             problems.add(path, "missing; write the %s page as plain text" % page)
-
-
-PAGES = ("info", "compo", "contact", "credits")
 
 
 # ---------------------------------------------------------------- folder
