@@ -590,8 +590,10 @@ def panel_layout(party):
     return title, block
 
 
-def panel_pictures(party):
-    """The menu panel and the five lit buttons cut from the same art."""
+def panel_pictures(party, lit_buttons=True):
+    """The menu panel and the five lit buttons cut from the same art (the
+    lettering stays out of the buttons, so they are the same for every
+    party; lit_buttons=False leaves them out)."""
     img = panel_base(21)
     xx, yy = iu.coords(SHAPE)
     # mini logo above the menu
@@ -628,6 +630,8 @@ def panel_pictures(party):
         ex = name == "exit"
         button_slot(img, x, y, w, h, False, ex)
         button_label(img, label, x, y, w, h, False, ex)
+        if not lit_buttons:
+            continue
         lit = base.copy()
         button_slot(lit, x, y, w, h, True, ex)
         button_label(lit, label, x, y, w, h, True, ex)

@@ -112,9 +112,12 @@ def art_step(make, name):
 
 
 def make_panel(party, out_dir):
-    panel, lit = gen_art.panel_pictures(party)
+    panel, _lit = gen_art.panel_pictures(party, lit_buttons=False)
     iu.save_png(panel, os.path.join(out_dir, "panel.png"))
-    for name, pic in lit.items():
+
+
+def make_buttons(party, out_dir):
+    for name, pic in gen_art.panel_pictures(party)[1].items():
         iu.save_png(pic, os.path.join(out_dir, name))
 
 
@@ -156,7 +159,9 @@ STEPS = {
              art_step(gen_art.make_logo, "logo.png")),
     "loading": (("loading.png",), ART_CODE, TITLE, ("loading.png",),
                 art_step(gen_art.make_loading, "loading.png")),
-    "panel": (("panel.png",) + BUTTON_FILES, ART_CODE, HEADER, (), make_panel),
+    "panel": (("panel.png",), ART_CODE, HEADER, (), make_panel),
+    # cut from the panel where no lettering reaches: no fact changes them
+    "buttons": (BUTTON_FILES, ART_CODE, (), (), make_buttons),
     "textpanel": (("textpanel.png",), ART_CODE, HEADER, (),
                   art_step(gen_art.make_textpanel, "textpanel.png")),
     "pages": (tuple(p + ".txt" for p in gen_pages.PAGES), ("gen_pages.py",), (),
@@ -166,6 +171,10 @@ STEPS = {
               lambda p, out: gen_facts.write(p, out)),
     "music": (("qtn.mp3",), ("party_music.py", "gen_music.py"), (), (), make_music),
 }
+
+
+SLOWEST_FIRST = ("music", "panel", "buttons", "textpanel", "logo", "loading",
+                 "static_art", "fonts")
 
 
 def signature(party, step):
@@ -208,6 +217,8 @@ def make(party, cache_dir):
              or not all(os.path.exists(os.path.join(cache_dir, o)) for o in STEPS[s][0])]
     for s in stale:
         stamps.pop(s, None)
+    # the longest steps first, so that two workers finish together
+    stale.sort(key=lambda s: SLOWEST_FIRST.index(s) if s in SLOWEST_FIRST else len(SLOWEST_FIRST))
     with concurrent.futures.ProcessPoolExecutor(JOBS) as pool:
         jobs = [pool.submit(run_step, party.folder, s, cache_dir) for s in stale]
         for job in concurrent.futures.as_completed(jobs):
