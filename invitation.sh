@@ -132,7 +132,10 @@ if [ -e "$out" ]; then
   mv "$out" "$old/"
 fi
 chmod 755 "$stage"
-mv "$stage" "$out"
+if ! mv "$stage" "$out"; then
+  [ -n "$old" ] && mv "$old/$(basename "$out")" "$out"
+  exit 1
+fi
 [ -n "$old" ] && rm -rf "$old"
 trap - EXIT
 echo "The invitation of $(basename "$party") is in $out:"
