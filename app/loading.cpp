@@ -155,6 +155,7 @@ bool loading_sequence() {
     textpage_load(textpages[p], kPageFiles[p]);
     progress_step();  // 19 to 22
   }
+  opening_load_captions();
   music_start();
   progress_step();  // 23
   if (mouse_init(console.window()) < 0) {

@@ -3,6 +3,7 @@
 // fades in over the logo while the blob already turns. The only clock is the
 // music's position; each phase loops on the t read by the previous pass.
 #include <cstdint>
+#include <cstdlib>
 
 #include "app/assets.h"
 #include "app/driver.h"
@@ -10,6 +11,7 @@
 #include "gfx2d/font.h"
 #include "gfx2d/pixel.h"
 #include "gfx2d/surfaces.h"
+#include "gfx2d/textpage.h"
 #include "platform/display.h"
 #include "platform/sound.h"
 #include "render3d/scene.h"
@@ -27,16 +29,12 @@ constexpr int32_t kStepsPerLine = 40;
 constexpr int32_t kFadeInSteps = 20;
 constexpr uint32_t kBlendWhole = 256;
 
-struct CaptionLine {
-  const char* text;
-  int x;
-};
-constexpr CaptionLine kCaptions[] = {
-    {"Velmora 2000", 458},
-    {"Quorvantia Edition", 394},
-    {"8 - 9 July, Brenmar, Valdor", 293},
-};
+// The caption lines are the party's: captions.txt in the archive, a page
+// file whose lines read "X TEXT", X being the line's left edge on screen.
+// A missing line shows nothing in its turn; X is kept on the screen.
+constexpr const char* kCaptionFile = "captions.txt";
 constexpr int32_t kCaptionLines = 3;
+textpage caption_page;
 
 // A pass that reads t far past its phase computes f above 256; the whole new
 // picture is the sensible result.
@@ -66,21 +64,38 @@ bool escape_now() {
   return true;
 }
 
+// A caption line's left edge and text.
+int caption_x(const char* line, const char** text) {
+  char* end = nullptr;
+  long x = std::strtol(line, &end, 10);
+  if (end == line || x < 0) x = 0;
+  if (x > kScreenWidth) x = kScreenWidth;
+  *text = *end == ' ' ? end + 1 : end;
+  return static_cast<int>(x);
+}
+
 void draw_caption(uint32_t t) {
   // Signed step from the captions' start, truncating toward zero.
   const int32_t step = static_cast<int32_t>(t - kCaptionsStart) / kCaptionStepMs;
   if (step < 0 || step >= kCaptionLines * kStepsPerLine) return;
-  const CaptionLine& line = kCaptions[step / kStepsPerLine];
+  const uint32_t index = static_cast<uint32_t>(step / kStepsPerLine);
+  if (index >= caption_page.line_count) return;
+  const char* text = nullptr;
+  const int x = caption_x(caption_page.lines[index], &text);
   const int32_t g = step % kStepsPerLine;
   surface_clear(*caption, 0);
-  glyph_text_draw(*caption, 0, 0, "%s", line.text);
+  glyph_text_draw(*caption, 0, 0, "%s", text);
   void* px = caption->lock();
   fade_span(px, fade_factor(caption_level(g)), static_cast<uint32_t>(caption->width() * caption->height()));
   caption->unlock();
-  blit_add(*screen, *caption, line.x, kCaptionY);
+  blit_add(*screen, *caption, x, kCaptionY);
 }
 
 }  // namespace
+
+void opening_load_captions() {
+  textpage_load(caption_page, kCaptionFile);
+}
 
 bool opening_sequence() {
   uint32_t t = 0;

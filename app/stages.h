@@ -5,6 +5,8 @@
 void loading_open_archive();
 // The rest of loading; false when input could not be started.
 bool loading_sequence();
+// Reads the opening's caption lines (captions.txt), during loading.
+void opening_load_captions();
 // The music-clocked opening; false when Esc ended it (shutdown has run).
 bool opening_sequence();
 // The menu and page loop; returns after shutdown has run.

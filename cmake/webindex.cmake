@@ -15,7 +15,9 @@
 #
 # Variables: SOURCE_DIR, SITE_DIR, SITE_URL (may be empty), DOWNLOADS (the
 # files the page fetches, in its order), PAGE_FILES (the page's modules and
-# style, as web/ holds them).
+# style, as web/ holds them); DATA_DIR, the folder with web/party.txt and the
+# pages (default SOURCE_DIR/data: another party's data when a release is
+# repacked for it).
 
 function(html_escape out text)
   string(REPLACE "&" "&amp;" text "${text}")
@@ -31,8 +33,12 @@ function(file_stamp out file)
   set(${out} ${sum} PARENT_SCOPE)
 endfunction()
 
+if(NOT DATA_DIR)
+  set(DATA_DIR ${SOURCE_DIR}/data)
+endif()
+
 # The party's facts.
-set(party_file ${SOURCE_DIR}/data/web/party.txt)
+set(party_file ${DATA_DIR}/web/party.txt)
 file(STRINGS ${party_file} party_lines ENCODING UTF-8)
 foreach(key name edition dates place summary)
   set(party_${key} "")
@@ -56,7 +62,7 @@ endforeach()
 # The text pages.
 set(TEXT_PAGES "")
 foreach(page info compo contact credits)
-  file(READ ${SOURCE_DIR}/data/${page}.txt text)
+  file(READ ${DATA_DIR}/${page}.txt text)
   string(REPLACE "\r" "" text "${text}")
   string(REGEX REPLACE "\nEND\n?$" "\n" text "${text}")
   string(REGEX REPLACE "^\n+" "" text "${text}")

@@ -9,16 +9,22 @@
 # line and write the same stderr, and the archive that the build's paktool
 # packs must equal the native one.
 #
-# Usage: same_pixels.sh BIN_DIR SOURCE_DIR web|windows
+# Usage: same_pixels.sh BIN_DIR SOURCE_DIR web|windows [DATA_DIR OTHER_DIR]
 #   web      the WebAssembly build under node (build/web-cmake, ./web.sh --build)
 #   windows  the Windows build under wine (build/windows, ./release.sh windows);
 #            also: its paktool packs the same archive twice into one file, and
 #            the unit tests built for Windows pass under wine (the maths and
 #            the decoded music are Linux's, the file calls work)
+#   DATA_DIR OTHER_DIR: another party's data: the native tool plays DATA_DIR,
+#            the other build the pak.pak and qtn.mp3 in OTHER_DIR (an unpacked
+#            web site; the folder of an unpacked Windows zip, whose own
+#            programs run)
 set -u
 bin_dir=$1
 source_dir=$2
 build=$3
+data_dir=${4:-}
+other_dir=${5:-}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -35,16 +41,17 @@ case $build in
       exit 1
     fi
     other_capture=(node --no-experimental-fetch "$web_bin/velmora2k-capture.js")
+    [ -n "$other_dir" ] && data=$other_dir
     ;;
   windows)
-    win_bin=$source_dir/build/windows/bin
+    win_bin=${other_dir:-$source_dir/build/windows/bin}
     if [ ! -f "$win_bin/velmora2k-capture.exe" ] || [ ! -f "$win_bin/paktool.exe" ]; then
       echo "the Windows build is missing: run ./release.sh windows" >&2
       exit 1
     fi
     source "$here/wine.sh"
     wine_setup "$source_dir"
-    data=$bin_dir
+    data=${other_dir:-$bin_dir}
     other_capture=(wine "$win_bin/velmora2k-capture.exe")
     ;;
   *)
@@ -77,7 +84,7 @@ run_capture() {  # run_capture OUT_DIR COMMAND...
   "$@" --fps 10 --input "$work/session.txt" --save all --out "$out" 2>"$out.err" | tail -n 1
 }
 
-native_line=$(run_capture "$work/native" "$bin_dir/velmora2k-capture" --data "$bin_dir")
+native_line=$(run_capture "$work/native" "$bin_dir/velmora2k-capture" --data "${data_dir:-$bin_dir}")
 other_line=$(run_capture "$work/other" "${other_capture[@]}" --data "$data")
 echo "native:   $native_line"
 echo "$build: $other_line"
@@ -100,6 +107,7 @@ sys.exit(1 if differ or len(names) < 280 else 0)
 PY
 check "every frame byte-identical" [ "$?" -eq 0 ]
 
+[ -n "$data_dir" ] && build=other_data   # the checks below are of our own data
 case $build in
   web)
     check "same archive packed under node" cmp -s "$bin_dir/pak.pak" "$data/pak.pak"

@@ -215,9 +215,9 @@ TEST_F(Opening, CaptionAtFullStrengthIsAddedOntoTheLogo) {
   EXPECT_GT(brighter, 200);
 }
 
-// The logo with "Velmora 2000" added at (458, 440) at a fade level, drawn
-// here with the glyph sheet of the data.
-std::vector<uint32_t> logo_with_caption(uint32_t level) {
+// The logo with a caption (by default "Velmora 2000" at (458, 440)) added at
+// a fade level, drawn here with the glyph sheet of the data.
+std::vector<uint32_t> logo_with_caption(uint32_t level, const char* text = "Velmora 2000", int x = 458) {
   const Picture glyphs = picture("fonts.png");
   ptc::Surface sheet(glyphs.width, glyphs.height, pixfmt);
   std::copy(glyphs.px.begin(), glyphs.px.end(), static_cast<uint32_t*>(sheet.lock()));
@@ -226,7 +226,7 @@ std::vector<uint32_t> logo_with_caption(uint32_t level) {
   fontimg = &sheet;
   ptc::Surface line(W, 40, pixfmt);
   surface_clear(line, 0);
-  glyph_text_draw(line, 0, 0, "Velmora 2000");
+  glyph_text_draw(line, 0, 0, "%s", text);
   fade_span(line.lock(), fade_factor(level), W * 40);
   line.unlock();
   fontimg = nullptr;
@@ -234,7 +234,7 @@ std::vector<uint32_t> logo_with_caption(uint32_t level) {
   ptc::Surface out(W, H, pixfmt);
   std::copy(logo.px.begin(), logo.px.end(), static_cast<uint32_t*>(out.lock()));
   out.unlock();
-  blit_add(out, line, 458, 440);
+  blit_add(out, line, x, 440);
   const auto* px = static_cast<const uint32_t*>(out.lock());
   std::vector<uint32_t> frame(px, px + W * H);
   out.unlock();
@@ -249,6 +249,35 @@ TEST_F(Opening, CaptionTurnsAtFullStrength) {
   EXPECT_EQ(result_->frames.at(700), logo_with_caption(255));
   EXPECT_EQ(result_->frames.at(701), logo_with_caption(255));
   EXPECT_EQ(result_->frames.at(710), logo_with_caption(242));
+}
+
+// Another party's captions.txt: its one line at its own left edge, then no
+// caption in the turns of the lines it lacks.
+TEST(OpeningCaptions, ComeFromTheArchive) {
+  const std::string folder = invitation::data_folder_with({"qtn.mp3"});
+  std::vector<pak_item> items;
+  for (const auto& entry : std::filesystem::directory_iterator(VELMORA_SOURCE_DIR "/data")) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_regular_file() || name == "qtn.mp3" || name[0] == '.') continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    items.push_back({name, std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {})});
+  }
+  for (pak_item& item : items) {
+    if (item.name == "captions.txt") {
+      const std::string text = "300 Party 2031\r\nEND\r\n";
+      item.data.assign(text.begin(), text.end());
+    }
+  }
+  std::string error;
+  ASSERT_TRUE(pak_write((folder + "/pak.pak").c_str(), items, error)) << error;
+  Options o;
+  o.fps = 100;
+  o.max_frames = 1101;
+  o.keep = {700, 1100};
+  o.data_dir = folder;
+  const Result r = invitation::run(o);
+  EXPECT_EQ(r.frames.at(700), logo_with_caption(255, "Party 2031", 300));
+  EXPECT_EQ(r.frames.at(1100), picture("logo.png").px);  // the second line's turn
 }
 
 TEST_F(Opening, NoCaptionOnceTheStepsRunOut) {

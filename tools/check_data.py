@@ -30,7 +30,8 @@ BUTTONS = [("on_info.png", 244, 164), ("on_compo.png", 245, 202),
            ("on_exit.png", 245, 326)]
 PAGES = ("info.txt", "compo.txt", "contact.txt", "credits.txt")
 ALL_FILES = (list(PICTURES) + [b[0] for b in BUTTONS]
-             + ["on_load.png", "mouse.png", "short.fnt", "uv.cam", "qtn.mp3"]
+             + ["on_load.png", "mouse.png", "short.fnt", "uv.cam", "qtn.mp3",
+                "captions.txt"]
              + list(PAGES))
 
 PAGE_WIDTH = 38
@@ -45,6 +46,22 @@ CAPTION_BOX = (293, 440, 605, 472)
 
 
 # ---------------------------------------------------------------- pages
+
+def check_captions(data):
+    """Errors of captions.txt: three "X TEXT" lines in a page file, each
+    inside the caption strip at 11 pixels a glyph."""
+    errors, count = check_page(data)
+    lines = page_lines(data)[0][:count]
+    if count != 3:
+        errors.append("%d caption lines, expected 3" % count)
+    for n, line in enumerate(lines, 1):
+        x, _, text = line.partition(b" ")
+        if not x.isdigit():
+            errors.append("line %d: no left edge" % n)
+        elif not (CAPTION_BOX[0] <= int(x) and int(x) + 11 * len(text) <= CAPTION_BOX[2]):
+            errors.append("line %d: outside the caption strip" % n)
+    return errors
+
 
 def page_lines(data):
     """Split page bytes at CR LF; returns (lines, errors)."""
@@ -360,6 +377,9 @@ def run(data_dir):
     rep.result("at least two pages scroll",
                [] if long_pages >= 2 else ["%d pages longer than %d lines"
                                            % (long_pages, PAGE_ROWS)])
+
+    with open(path("captions.txt"), "rb") as f:
+        rep.result("captions.txt", check_captions(f.read()))
 
     with open(path("short.fnt"), "rb") as f:
         rep.result("short.fnt", check_short_font(f.read()))

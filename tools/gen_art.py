@@ -3,6 +3,11 @@
 loading.png, on_load.png, logo.png, panel.png, textpanel.png, the five
 lit buttons on_*.png, mouse.png and chrome.png.
 
+Usage: gen_art.py OUT_DIR [--party PARTY_DIR] [PICTURE ...]
+The lettered facts (name, edition, dates, place) come from the party
+folder (default: party/); each lettering is fitted into its box
+(LETTER_BOXES), by smaller type or two lines.
+
 All pictures share one palette: deep blue and violet space, chrome
 lettering, gold and cyan accents.  Randomness (stars, clouds) comes from
 fixed seeds, so every run writes the same bytes.
@@ -15,6 +20,8 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import imgutil as iu  # noqa: E402
+import lettering as lt  # noqa: E402
+import party as pt  # noqa: E402
 
 W, H = 640, 480
 SHAPE = (H, W)
@@ -51,6 +58,23 @@ BUTTONS = [
 CAPTION_BOX = (293, 440, 605, 472)
 
 HEADER_ROWS = 50
+
+# Where each picture's lettering may reach, glow included: (x0, y0, x1,
+# y1), x1 and y1 exclusive.  The header band's boxes hold on both panels.
+LETTER_BOXES = {
+    "header": {"title": (6, 1, 634, 49), "edition": (300, 4, 634, 27),
+               "dates": (300, 26, 634, 45)},
+    "logo.png": {"title": (12, 56, 628, 240), "year": (12, 212, 628, 316),
+                 "edition": (12, 298, 628, 332)},
+    "loading.png": {"title": (40, 120, 600, 206), "year": (40, 190, 600, 216)},
+    "panel.png": {"title": (140, 51, 500, 140), "dates": (26, 286, 224, 336),
+                  "town": (26, 328, 224, 348), "country": (26, 348, 224, 370)},
+    "textpanel.png": {"dates": (486, 170, 626, 193), "town": (486, 193, 626, 213),
+                      "country": (486, 213, 626, 234)},
+}
+# The smallest type, in points, lettering is shrunk to before it breaks
+# into two lines or is reported as too long.
+MIN_TITLE, MIN_SMALL = 11, 7
 
 
 # ================================================================ shared
@@ -165,7 +189,61 @@ def calm_window(img, x0, y0, w, h):
     return img
 
 
-def header_band(img):
+def text_item(text, font, size, glow=0.0, outline=0.0, **where):
+    """A lettering item for lettering.fit: coverage, ink box, halo."""
+    m, box = iu.text_layer(SHAPE, text, font, size, **where)
+    return m, box, max(lt.halo(glow), lt.halo(outline))
+
+
+def fit_line(box, text, font, size, smallest, what, **style):
+    """One line of text made smaller until it fits box."""
+    return lt.fit(box, [(lambda sz: [text_item(text, font, sz, **style)],
+                         size, smallest)], what)
+
+
+def title_lines(chrome, place_line, size, smallest, two_lines_below):
+    """Layouts of a chrome title: one line from size down to smallest; when
+    it has several words, then two lines from two_lines_below down."""
+    layouts = [(lambda sz: place_line(chrome, sz, 0), size, smallest)]
+    split = lt.split_words(chrome)
+    if split and two_lines_below:
+        top, bottom = split
+        layouts.insert(1, (lambda sz: place_line(top, sz, -1) + place_line(bottom, sz, 0),
+                           two_lines_below[0], two_lines_below[1]))
+    return layouts
+
+
+def header_layout(party):
+    """The header band's lettering: title (chrome, then gold), edition and
+    the date line, fitted; the title gets the room the two lines leave."""
+    boxes = LETTER_BOXES["header"]
+    edition = fit_line(boxes["edition"], party["edition"].upper(), SANS, 10.5,
+                       MIN_SMALL, "edition", right=622, baseline=22, tracking=2.5)
+    # the date line leaves out the country, then the town, rather than
+    # shrink below a readable size
+    dates = lt.fit(boxes["dates"], [
+        (lambda sz, n=n: [text_item(party.header_line(n), SANS, sz, right=622,
+                                    baseline=36, tracking=1.2)], 9, smallest)
+        for n, smallest in ((3, 7.5), (2, 7.5), (1, MIN_SMALL))], "dates and place")
+    left = min(b[0] for _m, b, _h in edition + dates)
+    tb = boxes["title"]
+    chrome, gold = party.title_parts()
+
+    def place(size):
+        k = size / 24.0
+        items = [text_item(chrome, SANS_BOLD, size, glow=6, outline=1.2, x=18,
+                           baseline=34, tracking=3 * k, stretch=1.2)]
+        if gold:
+            box = items[0][1]
+            items.append(text_item(gold, SANS_BOLD, size, glow=6, outline=1.2,
+                                   x=box[0] + box[2] + 8 * k, baseline=34,
+                                   tracking=2 * k, stretch=1.1))
+        return items
+    title = lt.fit((tb[0], tb[1], left - 12, tb[3]), [(place, 24, MIN_TITLE)], "name")
+    return title, edition, dates
+
+
+def header_band(img, party):
     """Rows 0..49, the same on the menu panel and on the page panel: a
     dark metal strip with the event name and a gold rule."""
     _xx, yy = iu.coords(SHAPE)
@@ -179,30 +257,71 @@ def header_band(img):
     iu.add(img, GOLD, rule * fade * 0.95)
     glow = np.exp(-((yy - 47.0) ** 2) / 8.0) * fade * 0.25
     iu.add(img, (255, 150, 60), glow * (yy < HEADER_ROWS))
-    # title
-    m, box = iu.text_layer(SHAPE, "VELMORA", SANS_BOLD, 24, x=18,
-                           baseline=34, tracking=3, stretch=1.2)
-    lettering(img, m, chrome_fill(SHAPE, 14, 35), outline_px=1.2,
+    title, edition, dates = header_layout(party)
+    rows = (title[0][1][1], title[0][1][1] + title[0][1][3])
+    m = title[0][0]
+    lettering(img, m, chrome_fill(SHAPE, *rows), outline_px=1.2,
               glow=(40, 40, 120), glow_radius=6, glow_amount=0.6,
               bevel_radius=1.2)
-    m2, _box2 = iu.text_layer(SHAPE, "2000", SANS_BOLD, 24,
-                              x=box[0] + box[2] + 8, baseline=34, tracking=2,
-                              stretch=1.1)
-    lettering(img, m2, gold_fill(SHAPE, 14, 35), outline_px=1.2,
-              glow=(120, 50, 10), glow_radius=6, glow_amount=0.5,
-              bevel_radius=1.2)
-    sub, _ = iu.text_layer(SHAPE, "QUORVANTIA EDITION", SANS, 10.5,
-                           right=622, baseline=22, tracking=2.5)
-    iu.add(img, (150, 196, 255), sub * 0.95)
-    sub2, _ = iu.text_layer(SHAPE, "8 - 9 JULY 2000  /  BRENMAR  /  VALDOR",
-                            SANS, 9, right=622, baseline=36, tracking=1.2)
-    iu.add(img, (210, 170, 110), sub2 * 0.9)
+    for m2, _box2, _h in title[1:]:
+        lettering(img, m2, gold_fill(SHAPE, *rows), outline_px=1.2,
+                  glow=(120, 50, 10), glow_radius=6, glow_amount=0.5,
+                  bevel_radius=1.2)
+    iu.add(img, (150, 196, 255), edition[0][0] * 0.95)
+    iu.add(img, (210, 170, 110), dates[0][0] * 0.9)
     return img
 
 
 # ================================================================ pictures
 
-def make_logo():
+# The logo's glints sit on its lettering: (x, y, size) from the top left
+# of the ink box of the title and of the year, in pixels for ink boxes of
+# the reference sizes (the logo's own "VELMORA" and "2000"), scaled with
+# the box of the party's lettering.
+LOGO_TITLE_SIZE, LOGO_YEAR_SIZE = 80, 54
+TITLE_GLINTS, TITLE_REF = [(107, -12, 26), (385, 44, 20)], (518, 63)
+YEAR_GLINTS, YEAR_REF = [(137, 0, 16)], (210, 43)
+
+
+def logo_layout(party):
+    """The logo's lettering: chrome title lines, the gold year, the
+    spaced edition."""
+    boxes = LETTER_BOXES["logo.png"]
+    chrome, gold = party.title_parts()
+
+    def line(text, size, row):
+        k = size / LOGO_TITLE_SIZE
+        return [text_item(text, SANS_BOLD, size, glow=18, outline=3.0, cx=W / 2,
+                          baseline=200 + row * round(size * 1.1),
+                          tracking=4 * k, stretch=1.12)]
+    title = lt.fit(boxes["title"], title_lines(chrome, line, LOGO_TITLE_SIZE, 56, (56, 30)),
+                   "name")
+    year = []
+    if gold:
+        year = fit_line(boxes["year"], gold, SANS_BOLD, LOGO_YEAR_SIZE, 30, "year",
+                        glow=14, outline=2.5, cx=W / 2, baseline=282,
+                        tracking=14, stretch=1.15)
+    spaced = party.spaced_edition()
+    plain = party["edition"].upper()
+
+    def edition_line(text):
+        return lambda sz: [text_item(text, SANS, sz, glow=4, cx=W / 2,
+                                     baseline=318, tracking=1.5)]
+    edition = lt.fit(boxes["edition"], [(edition_line(spaced), 13, 8),
+                                        (edition_line(plain), 13, MIN_SMALL)],
+                     "edition")
+    return title, year, edition
+
+
+def glints(img, box, offsets, ref):
+    sx, sy = box[2] / ref[0], box[3] / ref[1]
+    for (dx, dy, size) in offsets:
+        sp = iu.sparkle(SHAPE, box[0] + dx * sx, box[1] + dy * sy,
+                        size * sy, 0.9)
+        iu.screen_add(img, sp[:, :, None] * 255.0)
+
+
+def make_logo(party):
     img = space_background(11, 1.0, 1.1)
     xx, yy = iu.coords(SHAPE)
     # planet: a dark disc whose rim crosses the lower part of the picture
@@ -232,26 +351,23 @@ def make_logo():
     streak = np.exp(-((yy - fy) ** 2) / 2.0) * np.exp(-np.abs(xx - sun_x) / 160)
     iu.add(img, (120, 170, 255), streak * 0.6)
 
-    # title
-    m, box = iu.text_layer(SHAPE, "VELMORA", SANS_BOLD, 80, cx=W / 2,
-                           baseline=200, tracking=4, stretch=1.12)
-    top, bot = box[1] + 8, box[1] + box[3] - 6
-    lettering(img, m, chrome_fill(SHAPE, top, bot), outline_px=3.0,
-              glow=(70, 60, 190), glow_radius=18, glow_amount=0.85,
-              bevel_radius=3.0, shine=0.6)
-    m2, box2 = iu.text_layer(SHAPE, "2000", SANS_BOLD, 54, cx=W / 2,
-                             baseline=282, tracking=14, stretch=1.15)
-    lettering(img, m2, gold_fill(SHAPE, box2[1] + 4, box2[1] + box2[3] - 4),
-              outline_px=2.5, glow=(170, 70, 10), glow_radius=14,
-              glow_amount=0.7, bevel_radius=2.2)
-    sub, sbox = iu.text_layer(SHAPE, "Q U O R V A N T I A   E D I T I O N",
-                              SANS, 13, cx=W / 2, baseline=318, tracking=1.5)
+    title, year, edition = logo_layout(party)
+    for m, box, _h in title:
+        top, bot = box[1] + 8, box[1] + box[3] - 6
+        lettering(img, m, chrome_fill(SHAPE, top, bot), outline_px=3.0,
+                  glow=(70, 60, 190), glow_radius=18, glow_amount=0.85,
+                  bevel_radius=3.0, shine=0.6)
+    for m2, box2, _h in year:
+        lettering(img, m2, gold_fill(SHAPE, box2[1] + 4, box2[1] + box2[3] - 4),
+                  outline_px=2.5, glow=(170, 70, 10), glow_radius=14,
+                  glow_amount=0.7, bevel_radius=2.2)
+    sub = edition[0][0]
     iu.add(img, (140, 100, 255), np.clip(iu.blur(sub, 4) * 2, 0, 1) * 0.5)
     iu.add(img, (170, 220, 255), sub)
-    # glints on the chrome
-    for (gx, gy, gs) in [(168, 128, 26), (446, 184, 20), (352, 241, 16)]:
-        sp = iu.sparkle(SHAPE, gx, gy, gs, 0.9)
-        iu.screen_add(img, sp[:, :, None] * 255.0)
+    # glints on the chrome and the gold
+    glints(img, title[0][1], TITLE_GLINTS, TITLE_REF)
+    if year:
+        glints(img, year[0][1], YEAR_GLINTS, YEAR_REF)
 
     # keep the caption strip dark so added text stays readable
     x0, y0, x1, y1 = CAPTION_BOX
@@ -262,7 +378,25 @@ def make_logo():
     return img
 
 
-def make_loading():
+def loading_layout(party):
+    """The loading screen's chrome title lines and gold year."""
+    boxes = LETTER_BOXES["loading.png"]
+    chrome, gold = party.title_parts()
+
+    def line(text, size, row):
+        return [text_item(text, SANS_BOLD, size, glow=10, outline=1.6, cx=W / 2,
+                          baseline=184 + row * round(size * 1.1),
+                          tracking=3 * size / 34, stretch=1.15)]
+    title = lt.fit(boxes["title"], title_lines(chrome, line, 34, 22, (24, 14)), "name")
+    year = []
+    if gold:
+        year = fit_line(boxes["year"], gold, SANS_BOLD, 16, MIN_SMALL, "year",
+                        outline=1.0, cx=W / 2, baseline=207, tracking=6,
+                        stretch=1.1)
+    return title, year
+
+
+def make_loading(party):
     """Loading screen: calm space, a small chrome title and the trough
     the progress bar fills."""
     img = space_background(5, 0.8, 0.8)
@@ -270,15 +404,14 @@ def make_loading():
     # soft light pool behind the centre
     pool = np.exp(-(((xx - W / 2) / 260.0) ** 2 + ((yy - 232) / 120.0) ** 2))
     iu.add(img, (30, 26, 80), pool * 0.6)
-    m, box = iu.text_layer(SHAPE, "VELMORA", SANS_BOLD, 34, cx=W / 2,
-                           baseline=184, tracking=3, stretch=1.15)
-    lettering(img, m, chrome_fill(SHAPE, box[1] + 4, box[1] + box[3] - 3),
-              outline_px=1.6, glow=(60, 50, 170), glow_radius=10,
-              glow_amount=0.7, bevel_radius=1.6)
-    m2, box2 = iu.text_layer(SHAPE, "2000", SANS_BOLD, 16, cx=W / 2,
-                             baseline=207, tracking=6, stretch=1.1)
-    lettering(img, m2, gold_fill(SHAPE, box2[1] + 2, box2[1] + box2[3] - 2),
-              outline_px=1.0, glow=None, bevel_radius=1.0)
+    title, year = loading_layout(party)
+    for m, box, _h in title:
+        lettering(img, m, chrome_fill(SHAPE, box[1] + 4, box[1] + box[3] - 3),
+                  outline_px=1.6, glow=(60, 50, 170), glow_radius=10,
+                  glow_amount=0.7, bevel_radius=1.6)
+    for m2, box2, _h in year:
+        lettering(img, m2, gold_fill(SHAPE, box2[1] + 2, box2[1] + box2[3] - 2),
+                  outline_px=1.0, glow=None, bevel_radius=1.0)
     # trough around the bar
     x0, y0, x1, y1 = BAR_X - 1, BAR_Y - 1, BAR_X + BAR_W + 1, BAR_Y + BAR_H + 1
     frame_box(img, x0, y0, x1, y1, width=4, radius=5)
@@ -391,12 +524,12 @@ def panel_base(seed):
     return img
 
 
-def panel_finish(img):
+def panel_finish(img, party):
     """Drawn last on both panels, over everything else, so that the two
     agree exactly where the program needs it: the header band (rows 0-49
     stay put during cross-fades) and the 3D window (its background is cut
     from the menu panel but also blended over the page panel)."""
-    header_band(img)
+    header_band(img, party)
     frame_box(img, WIN_X, WIN_Y, WIN_X + WIN_W, WIN_Y + WIN_H, width=4,
               radius=5)
     calm_window(img, WIN_X, WIN_Y, WIN_W, WIN_H)
@@ -436,13 +569,36 @@ def menu_plate(img):
     return img
 
 
-def panel_pictures():
-    """The menu panel and the five lit buttons cut from the same art."""
+def panel_layout(party):
+    """The menu panel's chrome title and its date block (dates, town,
+    country; a line is left out when its fact is empty)."""
+    boxes = LETTER_BOXES["panel.png"]
+    chrome, _gold = party.title_parts()
+    title = lt.fit(boxes["title"], [
+        (lambda sz: [text_item(chrome, SANS_BOLD, sz, glow=12, outline=2.0, cx=W / 2,
+                               baseline=112, tracking=3 * sz / 44, stretch=1.15)],
+         44, MIN_TITLE)], "name")
+    block = {}
+    styles = {"short_dates": ("dates", SANS_BOLD, 20, 11, 40, 318, 1.5, 6),
+              "town": ("town", SANS_BOLD, 15, 9, 41, 342, 3, 0),
+              "country": ("country", SANS, 12, MIN_SMALL, 41, 362, 4, 0)}
+    for key, (name, font, size, smallest, x, base, tracking, glow) in styles.items():
+        if party[key]:
+            block[key] = fit_line(boxes[name], party[key].upper(), font, size,
+                                  smallest, key, glow=glow, outline=1.0 if glow else 0,
+                                  x=x, baseline=base, tracking=tracking)
+    return title, block
+
+
+def panel_pictures(party, lit_buttons=True):
+    """The menu panel and the five lit buttons cut from the same art (the
+    lettering stays out of the buttons, so they are the same for every
+    party; lit_buttons=False leaves them out)."""
     img = panel_base(21)
     xx, yy = iu.coords(SHAPE)
     # mini logo above the menu
-    m, box = iu.text_layer(SHAPE, "VELMORA", SANS_BOLD, 44, cx=W / 2,
-                           baseline=112, tracking=3, stretch=1.15)
+    title, block = panel_layout(party)
+    m, box, _h = title[0]
     lettering(img, m, chrome_fill(SHAPE, box[1] + 5, box[1] + box[3] - 4),
               outline_px=2.0, glow=(70, 60, 190), glow_radius=12,
               glow_amount=0.75, bevel_radius=2.0)
@@ -454,21 +610,19 @@ def panel_pictures():
     # place during the cross-fade
     emblem(img, 555, 112)
     # date and place block, lower left
-    t1, _ = iu.text_layer(SHAPE, "8 - 9 JULY", SANS_BOLD, 20, x=40,
-                          baseline=318, tracking=1.5)
-    lettering(img, t1, gold_fill(SHAPE, 302, 320), outline_px=1.0,
-              glow=(120, 50, 10), glow_radius=6, glow_amount=0.5,
-              bevel_radius=1.0)
-    t2, _ = iu.text_layer(SHAPE, "BRENMAR", SANS_BOLD, 15, x=41,
-                          baseline=342, tracking=3)
-    iu.add(img, (170, 215, 255), t2)
-    t3, _ = iu.text_layer(SHAPE, "VALDOR", SANS, 12, x=41, baseline=362,
-                          tracking=4)
-    iu.add(img, (140, 150, 200), t3 * 0.9)
+    if "short_dates" in block:
+        t1, b1, _h = block["short_dates"][0]
+        lettering(img, t1, gold_fill(SHAPE, b1[1], b1[1] + b1[3] - 3),
+                  outline_px=1.0, glow=(120, 50, 10), glow_radius=6,
+                  glow_amount=0.5, bevel_radius=1.0)
+    if "town" in block:
+        iu.add(img, (170, 215, 255), block["town"][0][0])
+    if "country" in block:
+        iu.add(img, (140, 150, 200), block["country"][0][0] * 0.9)
     bar = ((xx >= 30) & (xx < 32) & (yy >= 296) & (yy < 368)).astype(float)
     iu.add(img, GOLD, bar * 0.8)
     footer(img, "MOVE THE MOUSE  -  LEFT BUTTON CHOOSES  -  ESC LEAVES")
-    panel_finish(img)
+    panel_finish(img, party)
 
     base = img.copy()
     lit_pics = {}
@@ -476,6 +630,8 @@ def panel_pictures():
         ex = name == "exit"
         button_slot(img, x, y, w, h, False, ex)
         button_label(img, label, x, y, w, h, False, ex)
+        if not lit_buttons:
+            continue
         lit = base.copy()
         button_slot(lit, x, y, w, h, True, ex)
         button_label(lit, label, x, y, w, h, True, ex)
@@ -515,7 +671,22 @@ def emblem(img, cx, cy, radius=27.0):
     return img
 
 
-def make_textpanel():
+def textpanel_layout(party):
+    """The page panel's right column: dates, town and country."""
+    boxes = LETTER_BOXES["textpanel.png"]
+    column = []
+    for i, (key, name, colour) in enumerate([
+            ("short_dates", "dates", (255, 210, 130)),
+            ("town", "town", (170, 215, 255)),
+            ("country", "country", (140, 150, 200))]):
+        if party[key]:
+            column.append((fit_line(boxes[name], party[key].upper(), SANS, 11,
+                                    MIN_SMALL, key, cx=555, baseline=186 + 20 * i,
+                                    tracking=3), colour))
+    return column
+
+
+def make_textpanel(party):
     img = panel_base(21)
     xx, yy = iu.coords(SHAPE)
     # the text plate
@@ -531,12 +702,8 @@ def make_textpanel():
     iu.add(img, (90, 100, 190), np.clip(edge, 0, 1) * 0.75)
     # right column: the ringed planet of the logo, above the 3D window
     emblem(img, 555, 112)
-    for i, (txt, colr) in enumerate([("8 - 9 JULY", (255, 210, 130)),
-                                     ("BRENMAR", (170, 215, 255)),
-                                     ("VALDOR", (140, 150, 200))]):
-        t, _ = iu.text_layer(SHAPE, txt, SANS, 11, cx=555,
-                             baseline=186 + 20 * i, tracking=3)
-        iu.add(img, colr, t * 0.9)
+    for items, colour in textpanel_layout(party):
+        iu.add(img, colour, items[0][0] * 0.9)
     footer(img, None)
     hint, _ = iu.text_layer(SHAPE, "POINT AT THE TOP OR BOTTOM EDGE TO SCROLL",
                             SANS, 8.5, right=628, baseline=467, tracking=1.0)
@@ -544,7 +711,7 @@ def make_textpanel():
     # a dark pad under the "[rmb to back]" line drawn by the program
     pad = iu.rounded_rect(SHAPE, 4, 454, 122, 474, 4)
     iu.blend(img, (10, 10, 30), pad * 0.9)
-    panel_finish(img)
+    panel_finish(img, party)
     return img
 
 
@@ -629,26 +796,54 @@ def make_chrome():
     return img
 
 
+def fit_problems(party):
+    """What does not fit, as lettering.FitError messages; empty when every
+    lettering of every picture fits its box."""
+    problems = []
+    for layout in (header_layout, logo_layout, loading_layout, panel_layout,
+                   textpanel_layout):
+        try:
+            layout(party)
+        except lt.FitError as e:
+            problems.append(str(e))
+    return problems
+
+
+PICTURE_MAKERS = {
+    "logo.png": make_logo, "loading.png": make_loading,
+    "textpanel.png": make_textpanel,
+}
+
+
 def main(argv):
-    out_dir = argv[1] if len(argv) > 1 else "data"
-    only = set(argv[2:])
+    args = argv[1:]
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    party_dir = os.path.join(root, "party")
+    if "--party" in args:
+        i = args.index("--party")
+        party_dir = args[i + 1]
+        del args[i:i + 2]
+    out_dir = args[0] if args else "data"
+    only = set(args[1:])
+    party, problems = pt.load(party_dir)
+    problems = problems.items + fit_problems(party)
+    if problems:
+        print("\n".join(problems), file=sys.stderr)
+        return 1
     pics = {}
 
     def want(*names):
         return not only or any(n in only for n in names)
 
-    if want("logo.png"):
-        pics["logo.png"] = make_logo()
-    if want("loading.png"):
-        pics["loading.png"] = make_loading()
+    for name, make in PICTURE_MAKERS.items():
+        if want(name):
+            pics[name] = make(party)
     if want("on_load.png"):
         pics["on_load.png"] = make_loadbar()
     if want("panel.png", *("on_%s.png" % b[0] for b in BUTTONS)):
-        panel, lit = panel_pictures()
+        panel, lit = panel_pictures(party)
         pics["panel.png"] = panel
         pics.update(lit)
-    if want("textpanel.png"):
-        pics["textpanel.png"] = make_textpanel()
     if want("mouse.png"):
         pics["mouse.png"] = make_mouse()
     if want("chrome.png"):

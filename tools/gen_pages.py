@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Turn the page sources in tools/pages/ into the program's page files.
+"""Turn a party's page sources (PARTY_DIR/pages/) into the program's page
+files.  Usage: gen_pages.py OUT_DIR [PARTY_DIR]  (default: party/).
 
 Source lines are plain text with two layout marks of our own, both using
 '_' (a character the glyph font cannot show, so it never occurs in page
@@ -21,7 +22,11 @@ ALLOWED = set(chr(c) for c in range(32, 127)) - {"_", "`"}
 
 
 class PageError(ValueError):
-    pass
+    """A line the program cannot show; column is 1-based, or None."""
+
+    def __init__(self, message, column=None):
+        super().__init__(message)
+        self.column = column
 
 
 def layout_line(src):
@@ -36,7 +41,9 @@ def layout_line(src):
         right = " " + right.strip()
         dots = LEADER_WIDTH - len(left) - len(right)
         if dots < 2:
-            raise PageError("no room for leaders in %r" % src)
+            raise PageError("no room for the dot leaders (%d characters on "
+                            "both sides, at most %d); shorten a side"
+                            % (len(left) + len(right), LEADER_WIDTH - 2))
         return left + "." * dots + right
     return src.rstrip()
 
@@ -47,37 +54,83 @@ def escape(text):
 
 def validate_line(line, where):
     if len(line) > PAGE_WIDTH:
-        raise PageError("%s: %d characters (max %d): %r"
-                        % (where, len(line), PAGE_WIDTH, line))
-    bad = sorted(set(ch for ch in line if ch not in ALLOWED))
+        raise PageError("%s: %d characters, at most %d fit a page line; "
+                        "break the line" % (where, len(line), PAGE_WIDTH),
+                        PAGE_WIDTH + 1)
+    bad = [ch for ch in line if ch not in ALLOWED]
     if bad:
-        raise PageError("%s: characters not allowed %r" % (where, bad))
+        raise PageError("%s: the page font has no %r (U+%04X); use printable "
+                        "ASCII without ` and _" % (where, bad[0], ord(bad[0])))
     if line.startswith("END"):
-        raise PageError("%s: a text line may not start with END" % where)
+        raise PageError("%s: a text line may not start with END; reword it"
+                        % where, 1)
     if line.replace("%%", "").count("%"):
         raise PageError("%s: lone %% sign" % where)
 
 
-def build_page(source_text, name="page"):
-    """Bytes of a page file from its source text."""
+def first_unshown(src):
+    """1-based column of the first source character the font cannot show
+    (the layout mark aside), or None."""
+    for i, ch in enumerate(src, 1):
+        if ch not in ALLOWED and ch != "_":
+            return i
+    return None
+
+
+def build_page(source_text, name="page", problems=None):
+    """Bytes of a page file from its source text.  A line the program
+    cannot show raises PageError, or, given a list of problems, is added
+    to it as (line, column, message) and the next line is checked."""
     lines = source_text.split("\n")
     while lines and lines[-1].strip() == "":
         lines.pop()
     out = []
     for n, src in enumerate(lines, 1):
-        line = escape(layout_line(src))
-        validate_line(line, "%s line %d" % (name, n))
+        try:
+            line = escape(layout_line(src.rstrip("\r")))
+            validate_line(line, "%s line %d" % (name, n))
+        except PageError as e:
+            if problems is None:
+                raise
+            column = e.column or first_unshown(src)
+            problems.append((n, column, str(e).split(": ", 1)[-1]))
+            continue
         out.append(line)
     out.append("END")
     return "".join(line + "\r\n" for line in out).encode("ascii")
 
 
+def build_pages(party_dir):
+    """{page: bytes} of a party's four pages and the problems found, as
+    "FILE:LINE[:COLUMN]: message" lines."""
+    pages, problems = {}, []
+    for page in PAGES:
+        path = os.path.join(party_dir, "pages", page + ".txt")
+        try:
+            with open(path, encoding="utf-8", errors="replace") as f:
+                source = f.read()
+        except OSError:
+            continue   # a missing page is reported by the folder check
+        found = []
+        pages[page] = build_page(source, page, found)
+        for line, column, message in found:
+            where = "%s:%d" % (path, line)
+            if column:
+                where += ":%d" % column
+            problems.append("%s: %s" % (where, message))
+    return pages, problems
+
+
 def main(argv):
     out_dir = argv[1] if len(argv) > 1 else "data"
-    src_dir = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
-    for page in PAGES:
-        with open(os.path.join(src_dir, page + ".txt"), encoding="ascii") as f:
-            data = build_page(f.read(), page)
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    party_dir = argv[2] if len(argv) > 2 else os.path.join(root, "party")
+    pages, problems = build_pages(party_dir)
+    if problems or len(pages) != len(PAGES):
+        print("\n".join(problems) or "pages missing in " + party_dir,
+              file=sys.stderr)
+        return 1
+    for page, data in pages.items():
         with open(os.path.join(out_dir, page + ".txt"), "wb") as f:
             f.write(data)
     return 0

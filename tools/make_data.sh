@@ -1,18 +1,20 @@
 #!/bin/sh
-# Regenerate every file in data/ from the generators in tools/.
+# Regenerate every file in data/ from a party folder (default: party/, our
+# own invitation) with the generators in tools/, and check the result.
 # The same sources give the same bytes on every run.
 #
-#   tools/make_data.sh [OUT_DIR]      (default: data/ next to tools/)
+#   tools/make_data.sh [OUT_DIR [PARTY_DIR]]   (default: data/ and party/)
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 out=${1:-"$root/data"}
+party=${2:-"$root/party"}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
 # Debian packages the generators use
-packages="python3 python3-numpy python3-pil fonts-dejavu-core console-setup-linux lame"
+packages="python3 python3-numpy python3-pil fonts-dejavu-core console-setup-linux lame ffmpeg"
 if command -v dpkg >/dev/null 2>&1; then
     missing=""
     for p in $packages; do
@@ -39,10 +41,5 @@ done
 [ -n "$py" ] || { echo "no python3 with numpy and Pillow" >&2; exit 1; }
 
 cd "$root"
-"$py" "$here/gen_short_font.py" "$out"
-"$py" "$here/gen_fonts.py" "$out"
-"$py" "$here/gen_pages.py" "$out"
-"$py" "$here/gen_campath.py" "$out"
-"$py" "$here/gen_art.py" "$out"
-"$py" "$here/gen_music.py" "$out"
+"$py" "$here/make_party_data.py" "$party" "$out"
 "$py" "$here/check_data.py" "$out"

@@ -3,11 +3,14 @@
 # when the lock file changes) beside the test scripts, and writes the exact
 # pictures and texts the page must show into a temporary folder.
 # Usage: web_test_prepare SOURCE_DIR TOOL...
-# Sets: site, runner, expect (removed on exit).
+# Reads: site and data when set (another party's repacked site and the data
+# folder it was made from); by default the build's site and data/.
+# Sets: site, data, runner, expect (removed on exit).
 web_test_prepare() {
   local source_dir=$1
   shift
-  site=$source_dir/build/web
+  site=${site:-$source_dir/build/web}
+  data=${data:-$source_dir/data}
   runner=$source_dir/build/web-test
   # The files index.html lists are checked by the tests themselves.
   if [ ! -f "$site/index.html" ]; then
@@ -29,11 +32,11 @@ web_test_prepare() {
   # The exact pictures the canvas must show: raw RGB crops of the data files.
   expect=$(mktemp -d)
   trap 'rm -rf "$expect"' EXIT
-  crop() { convert "$source_dir/data/$1" -crop "$2" +repage -depth 8 "rgb:$expect/$3"; }
+  crop() { convert "$data/$1" -crop "$2" +repage -depth 8 "rgb:$expect/$3"; }
   crop loading.png 640x231+0+0 loading_top.rgb
   crop panel.png 640x50+0+0 panel_header.rgb
   crop panel.png 40x360+0+60 panel_margin.rgb
   crop textpanel.png 40x360+0+60 textpanel_margin.rgb
   # What the page must show as text.
-  cp "$source_dir/data/web/party.txt" "$source_dir"/data/{info,compo,contact,credits}.txt "$expect/"
+  cp "$data/web/party.txt" "$data"/{info,compo,contact,credits}.txt "$expect/"
 }

@@ -15,6 +15,7 @@ import check_data as cd  # noqa: E402
 import gen_art  # noqa: E402
 import gen_campath  # noqa: E402
 import gen_fonts  # noqa: E402
+import party  # noqa: E402
 
 
 class PageCheckTest(unittest.TestCase):
@@ -166,7 +167,8 @@ class Mp3CheckTest(unittest.TestCase):
 class PictureGeometryTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.panel, cls.lit = gen_art.panel_pictures()
+        ours, _problems = party.load(os.path.join(os.path.dirname(TOOLS), "party"))
+        cls.panel, cls.lit = gen_art.panel_pictures(ours)
 
     def test_lit_buttons_line_up_with_the_panel(self):
         panel = gen_art.iu.to_u8(self.panel).astype(int)

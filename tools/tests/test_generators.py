@@ -96,7 +96,7 @@ class PagesTest(unittest.TestCase):
         gen_pages.validate_line("100%% fine", "t")
 
     def test_shipped_sources_pass_the_checker(self):
-        src = os.path.join(TOOLS, "pages")
+        src = os.path.join(os.path.dirname(TOOLS), "party", "pages")
         long_pages = 0
         for page in gen_pages.PAGES:
             with open(os.path.join(src, page + ".txt"), encoding="ascii") as f:
