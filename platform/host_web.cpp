@@ -51,4 +51,13 @@ bool host_stderr_is_terminal() {
   return node_stderr_is_tty() != 0;
 }
 
+bool host_stderr_takes_escapes() {
+  return true;  // node's terminals do
+}
+
+std::string host_missing_data_advice() {
+  if (running_under_node()) return "pak.pak and qtn.mp3 belong beside the program's script.\n";
+  return "The site must serve pak.pak and qtn.mp3 beside index.html: reload the page, or tell its host.\n";
+}
+
 }  // namespace platform
