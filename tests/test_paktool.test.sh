@@ -88,6 +88,8 @@ expect_refusal "cannot read in/absent.bin" "$bin" pack bad.pak in/readme.txt in/
 head -c 100 out.pak >short.pak
 expect_refusal "not a valid archive" "$bin" list short.pak
 expect_refusal "cannot read missing.pak" "$bin" list missing.pak
+# The tool's own errors are its lines, without the invitation's box caption.
+[ "$(cat err.txt)" = "paktool: cannot read missing.pak" ] || fail "the error line is '$(cat err.txt)'"
 expect_refusal "unknown command" "$bin" frobnicate out.pak
 expect_refusal "usage" "$bin"
 
