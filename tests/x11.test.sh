@@ -270,12 +270,19 @@ here=$2
 source "$here/checks.sh"
 "$lone/velmora2k" 2>"$lone/err" &
 pid=$!
-box=$(timeout 30 xdotool search --sync --name '^KORAL ERROR !$' | head -n 1)
+# SDL names its box in UTF-8 only, which xdotool's search does not read.
+box=
+for _ in $(seq 1 150); do
+  box=$(xwininfo -root -tree | awk '/^ +0x[0-9a-f]+ "KORAL ERROR !":/ { print $1; exit }')
+  [ -n "$box" ] && break
+  sleep 0.2
+done
 check "a box captioned 'KORAL ERROR !' appears" [ -n "$box" ]
 sleep 0.5
-[ -n "$box" ] && xdotool windowfocus --sync "$box" key Return 2>/dev/null
+[ -n "$box" ] && xdotool windowfocus "$box" && xdotool key Return
 for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && { kill "$pid"; echo "velmora2k did not end after the box" >&2; }
+# A box nobody closed keeps the program (and its box process) waiting.
+kill -0 "$pid" 2>/dev/null && { pkill -KILL -P "$pid"; kill -KILL "$pid"; echo "velmora2k did not end after the box" >&2; }
 wait "$pid"
 code=$?
 echo "the lone program's box:"; cat "$lone/err"
