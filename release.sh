@@ -138,7 +138,8 @@ release_windows() {
   cmake --preset windows >/dev/null
   # The linker stamps each program with SOURCE_DATE_EPOCH: relinked every
   # time, a program never keeps the stamp of an earlier commit.
-  rm -f build/windows/bin/*.exe
+  local exe
+  for exe in velmora2k velmora2k-capture paktool; do rm -f "build/windows/bin/$exe.exe"; done
   cmake --build --preset windows -j 2
   # The archive the Linux build packs goes into the zip.
   linux_release
