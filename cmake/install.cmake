@@ -96,4 +96,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora 2000 organisers <invitation@velmora
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# SDL draws its message boxes (the reason of a fatal error) with X core
+# fonts; without a fitting one the box does not appear at all.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xfonts-base)
 include(CPack)

@@ -5,6 +5,8 @@
 
 #include <climits>
 
+#include "platform/process.h"
+
 namespace platform {
 
 std::string host_program_folder() {
@@ -24,6 +26,15 @@ bool host_has_program_folder() {
 
 bool host_stderr_is_terminal() {
   return isatty(STDERR_FILENO) == 1;
+}
+
+bool host_stderr_takes_escapes() {
+  return true;  // every terminal emulator does
+}
+
+std::string host_missing_data_advice() {
+  return std::string("pak.pak and qtn.mp3 belong beside the program, or in ") + kInstalledDataDir +
+         " from its folder when it is installed: install the package again or rebuild.\n";
 }
 
 int host_window_scale(int, int) {

@@ -20,6 +20,15 @@ bool host_has_program_folder();
 // True when standard error is a terminal.
 bool host_stderr_is_terminal();
 
+// Makes the terminal on standard error interpret ANSI escape sequences;
+// false when it cannot.
+bool host_stderr_takes_escapes();
+
+// What a user whose data files are missing or damaged should do, in the
+// system's own terms: where the files belong and how to put them there. One
+// or more lines, each ending in a line break.
+std::string host_missing_data_advice();
+
 // How many times the width x height picture a new window shows it at first:
 // 1, or on a high-resolution display the largest whole multiple that the
 // display's scale asks for and its work area holds.

@@ -56,4 +56,13 @@ int host_window_scale(int, int) {
   return 1;
 }
 
+bool host_stderr_takes_escapes() {
+  return true;  // node's terminals do
+}
+
+std::string host_missing_data_advice() {
+  if (running_under_node()) return "pak.pak and qtn.mp3 belong beside the program's script.\n";
+  return "The site must serve pak.pak and qtn.mp3 beside index.html: reload the page, or tell its host.\n";
+}
+
 }  // namespace platform

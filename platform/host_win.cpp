@@ -69,6 +69,23 @@ bool host_stderr_is_terminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+std::string host_missing_data_advice() {
+  // Explorer runs a program opened inside a zip from a temporary folder of
+  // its own, without the files beside it.
+  return "Extract all files of the zip into one folder (in Explorer: right-click the zip, "
+         "\"Extract All...\") and start velmora2k.exe from that folder.\n";
+}
+
+bool host_stderr_takes_escapes() {
+  // Windows 10 and later consoles interpret escape sequences once asked to;
+  // older ones refuse the mode.
+  const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (!GetConsoleMode(err, &mode)) return false;
+  if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) return true;
+  return SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 int host_window_scale(int width, int height) {
   // The program declares itself DPI aware, so Windows reports the display's
   // real DPI and does not enlarge (and blur) the window itself.

@@ -41,4 +41,8 @@ bool stderr_is_terminal() {
   return host_stderr_is_terminal();
 }
 
+bool stderr_takes_escapes() {
+  return host_stderr_takes_escapes();
+}
+
 }  // namespace platform

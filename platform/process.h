@@ -27,6 +27,11 @@ bool chdir_to_executable();
 // themselves make sense).
 bool stderr_is_terminal();
 
+// Makes the terminal on standard error interpret the escape sequences that
+// rewrite a line in place (ESC [ K); false when it cannot (a Windows console
+// without virtual-terminal processing), where plain lines must do.
+bool stderr_takes_escapes();
+
 // The data folder of an installed tree, relative to the executable's folder.
 inline constexpr const char* kInstalledDataDir = "../share/velmora2k";
 

@@ -1,10 +1,13 @@
 // pak: see pak.h.
 #include "resources/pak.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/host.h"
+#include "platform/hostfs.h"
 #include "resources/log.h"
 #include "resources/mempool.h"
 
@@ -20,6 +23,24 @@ namespace {
 // that are not closed yet. Identity, not file length, makes a stream one.
 
 std::array<FILE*, kPakStreams> archive_streams{};
+
+// Why the last pak_open left every name to the disk (the archive missing,
+// unreadable or damaged), with what to do about it; empty when it opened.
+// A name found nowhere then tells the user about the archive, the likely
+// cause, and not only about the one name.
+std::string archive_problem;
+
+std::string missing_archive_text(const char* path, int error) {
+  const std::string where = platform::host_absolute_path(path);
+  const std::string what = error == ENOENT ? "is missing" : std::string("cannot be read: ") + std::strerror(error);
+  return "\nThe data archive " + platform::host_base_name(where) + " " + what + " (looked for at " + where +
+         ").\n" + platform::host_missing_data_advice();
+}
+
+std::string damaged_archive_text(const char* path, const char* why) {
+  const std::string where = platform::host_absolute_path(path);
+  return "\nThe data archive " + where + " is damaged: " + why + ".\n" + platform::host_missing_data_advice();
+}
 
 FILE** free_stream_slot() {
   for (FILE*& slot : archive_streams) {
@@ -213,12 +234,16 @@ void pak_close() {
   pak_length = 0;
   pak_count = 0;
   archive_streams.fill(nullptr);
+  archive_problem.clear();
 }
 
 pak_status pak_open(const char* path) {
   pak_close();
   FILE* f = std::fopen(path, "rb");
-  if (!f) return pak_status::missing;
+  if (!f) {
+    archive_problem = missing_archive_text(path, errno);
+    return pak_status::missing;
+  }
   pak_path = strdup(path);
   const char* why = nullptr;
   if (!pak_path) {
@@ -232,6 +257,7 @@ pak_status pak_open(const char* path) {
   if (why) {
     LOGW("pak: archive %s refused: %s; every file comes from disk\n", path, why);
     pak_close();
+    archive_problem = damaged_archive_text(path, why);
     return pak_status::refused;
   }
   return pak_is_open() ? pak_status::opened : pak_status::empty;
@@ -255,7 +281,7 @@ FILE* pak_fopen(const char* name, const char* mode) {
   }
   if (FILE* stream = std::fopen(name, mode)) return stream;
   LOGW("file %s not found!\n", name);
-  const std::string text = std::string("file ") + name + " not found!\n";
+  const std::string text = std::string("file ") + name + " not found!\n" + archive_problem;
   error_report(text.c_str());
   return nullptr;
 }

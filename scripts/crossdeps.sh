@@ -26,16 +26,19 @@ cd "$(dirname "$script")/.."
 
 target=${1:-}
 refresh=${2:-}
+# Each target's libraries in build order (libpng needs zlib): each Debian
+# source package with the function that builds it.
 case $target in
   web)
     root=$PWD/build/webdeps
-    # Debian source package names, in build order (libpng needs zlib).
-    packages=(zlib libpng1.6 libjpeg-turbo mpg123)
+    libraries=(zlib:build_zlib_configure libpng1.6:build_libpng libjpeg-turbo:build_libjpeg_turbo
+               mpg123:build_mpg123)
     compiler_version() { emcc --version | sed -n 1p; }
     ;;
   windows)
     root=$PWD/build/windeps
-    packages=(zlib libpng1.6 libjpeg-turbo mpg123 libsdl2 glibc)
+    libraries=(zlib:build_zlib_cmake libpng1.6:build_libpng libjpeg-turbo:build_libjpeg_turbo
+               mpg123:build_mpg123 libsdl2:build_sdl2 glibc:build_glibc_sincos)
     mingw=x86_64-w64-mingw32
     compiler_version() { "$mingw-gcc-posix" --version | sed -n 1p; }
     ;;
@@ -44,6 +47,7 @@ case $target in
     exit 2
     ;;
 esac
+packages=("${libraries[@]%%:*}")
 case $refresh in
   ""|--refresh) ;;
   *) echo "usage: scripts/crossdeps.sh web|windows [--refresh]" >&2; exit 2 ;;
@@ -150,113 +154,131 @@ fetch_source() {
 
 export PKG_CONFIG_PATH=$prefix/lib/pkgconfig PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
 
-# ---- WebAssembly.
-# The browser build runs on WebAssembly SIMD anyway: let the compiler use it.
-web_cflags="-O3 -msimd128"
-# CMake runs its type-size probes under node; emcmake's own node flag is
-# refused by current node versions, which made every probe fail.
-web_emulator="$(command -v node 2>/dev/null);--no-experimental-fetch"
+# ---- How each target compiles: one helper per build system.
+# The checkout's own path is mapped to "." in everything compiled (assert
+# texts, debug information), so that the programs linking these libraries
+# are the same bytes whatever folder they are built in.
+path_map="-ffile-prefix-map=$PWD=."
 
-build_web_zlib() {
+if [ "$target" = web ]; then
+  # The browser build runs on WebAssembly SIMD anyway: let the compiler use it.
+  cflags="-O3 -msimd128 $path_map"
+  build_subdir=wasm-build
+  # CMake runs its type-size probes under node; emcmake's own node flag is
+  # refused by current node versions, which made every probe fail.
+  web_emulator="$(command -v node 2>/dev/null);--no-experimental-fetch"
+  host=wasm32
+  mpg123_cpu=generic_fpu
+  # libpng's x86 filters are not compiled for WebAssembly.
+  png_target_options=(-DPNG_HARDWARE_OPTIMIZATIONS=OFF)
+
+  cmake_configure() {  # SOURCE BUILD_DIR OPTION...
+    local src=$1 b=$2
+    shift 2
+    rm -rf "$b"
+    emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$cflags" \
+      -DCMAKE_CROSSCOMPILING_EMULATOR="$web_emulator" \
+      -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" "$@"
+  }
+  configure_make() {  # SOURCE MAKE_TARGET CONFIGURE_OPTION...
+    local src=$1 goal=$2
+    shift 2
+    (cd "$src" && { make distclean >/dev/null 2>&1 || true; } &&
+     CFLAGS="$cflags" emconfigure ./configure --prefix="$prefix" "$@" &&
+     emmake make -j"$jobs" "$goal")
+  }
+else
+  cflags="-O2 $path_map"
+  build_subdir=win-build
+  host=$mingw
+  # The x86-64 decoders that Debian's own build has, chosen at run time by
+  # the processor, so that the music decodes to the same samples as on Linux.
+  mpg123_cpu=x86-64
+  png_target_options=()
+
+  cmake_configure() {  # SOURCE BUILD_DIR OPTION... (the windows preset's toolchain)
+    local src=$1 b=$2
+    shift 2
+    rm -rf "$b"
+    cmake -S "$src" -B "$b" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$cflags" \
+      -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" "$@"
+  }
+  configure_make() {  # SOURCE MAKE_TARGET CONFIGURE_OPTION...
+    local src=$1 goal=$2
+    shift 2
+    (cd "$src" && { make distclean >/dev/null 2>&1 || true; } &&
+     CC="$mingw-gcc-posix" CFLAGS="$cflags" ./configure --prefix="$prefix" "$@" &&
+     make -j"$jobs" "$goal")
+  }
+fi
+
+# ---- Each library's options, given once for both targets.
+png_options=(-DZLIB_ROOT="$prefix" -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a"
+             -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
+             -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_EXECUTABLES=ON "${png_target_options[@]}")
+# libjpeg-turbo: the static decoding library alone, without its SIMD code
+# (which needs an assembler more); pictures are decoded once, at start, and
+# the C code gives the same pixels.
+jpeg_options=(-DCMAKE_INSTALL_LIBDIR="$prefix/lib" -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DENABLE_STATIC=ON
+              -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF -DWITH_JAVA=OFF)
+# libmpg123: only the decoding library; the players and the output libraries
+# are not needed, so they are neither built nor installed.
+mpg123_options=(--host="$host" --disable-shared --enable-static --with-cpu="$mpg123_cpu"
+                --disable-modules --with-audio=dummy)
+sdl2_options=(-DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON)
+
+# ---- The libraries.
+build_zlib_configure() {  # zlib's own configure script, for WebAssembly
   local src=$1
-  (cd "$src" && make distclean >/dev/null 2>&1 || true
-   cd "$src" && CFLAGS="$web_cflags" emconfigure ./configure --static --prefix="$prefix" &&
-   emmake make -j"$jobs" libz.a && emmake make install)
+  configure_make "$src" libz.a --static
+  (cd "$src" && emmake make install)
 }
 
-build_web_libpng() {
-  local src=$1 b=$1/wasm-build
-  rm -rf "$b"
-  emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$web_cflags" \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$web_emulator" \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
-    -DZLIB_ROOT="$prefix" -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a" \
-    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-    -DPNG_HARDWARE_OPTIMIZATIONS=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_EXECUTABLES=ON
-  cmake --build "$b" -j"$jobs" --target png_static
-  cmake --install "$b"
-}
-
-build_web_libjpeg_turbo() {
-  local src=$1 b=$1/wasm-build
-  rm -rf "$b"
-  emcmake cmake -S "$src" -B "$b" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$web_cflags" \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$web_emulator" \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR="$prefix/lib" \
-    "${jpeg_options[@]}"
-  cmake --build "$b" -j"$jobs" --target jpeg-static
-  install_jpeg_library "$src" "$b"
-}
-
-build_web_mpg123() {
-  local src=$1
-  # Only the decoding library: the players and the output libraries are not
-  # needed, so they are neither built nor installed.
-  (cd "$src" && make distclean >/dev/null 2>&1 || true
-   cd "$src" && CFLAGS="$web_cflags" emconfigure ./configure --host=wasm32 --prefix="$prefix" \
-     --disable-shared --enable-static --with-cpu=generic_fpu --disable-modules --with-audio=dummy &&
-   emmake make -j"$jobs" src/libmpg123/libmpg123.la)
-  install_mpg123_library "$src"
-}
-
-# ---- 64-bit Windows, with the toolchain file the windows preset uses.
-win_toolchain=$PWD/cmake/mingw.cmake
-win_cflags="-O2"
-
-win_cmake() {  # win_cmake SOURCE BUILD_DIR OPTION...
-  local src=$1 b=$2
-  shift 2
-  rm -rf "$b"
-  cmake -S "$src" -B "$b" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$win_cflags" \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" "$@"
-}
-
-build_windows_zlib() {
-  local src=$1 b=$1/win-build
-  win_cmake "$src" "$b"
+build_zlib_cmake() {  # for Windows, where zlib's configure does not cross-compile
+  local src=$1 b=$1/$build_subdir
+  cmake_configure "$src" "$b"
   cmake --build "$b" -j"$jobs" --target zlibstatic
   mkdir -p "$prefix/include" "$prefix/lib"
   cp "$b/libzlibstatic.a" "$prefix/lib/libz.a"
   cp "$src/zlib.h" "$b/zconf.h" "$prefix/include/"
 }
 
-build_windows_libpng() {
-  local src=$1 b=$1/win-build
-  win_cmake "$src" "$b" \
-    -DZLIB_ROOT="$prefix" -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a" \
-    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-    -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_EXECUTABLES=ON
+build_libpng() {
+  local src=$1 b=$1/$build_subdir
+  cmake_configure "$src" "$b" "${png_options[@]}"
   cmake --build "$b" -j"$jobs" --target png_static
   cmake --install "$b"
 }
 
-build_windows_libjpeg_turbo() {
-  local src=$1 b=$1/win-build
-  win_cmake "$src" "$b" -DCMAKE_INSTALL_LIBDIR="$prefix/lib" "${jpeg_options[@]}"
+build_libjpeg_turbo() {
+  # Its install rule also wants the command-line programs, which are not built.
+  local src=$1 b=$1/$build_subdir
+  cmake_configure "$src" "$b" "${jpeg_options[@]}"
   cmake --build "$b" -j"$jobs" --target jpeg-static
-  install_jpeg_library "$src" "$b"
+  mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
+  cp "$b/libjpeg.a" "$prefix/lib/"
+  cp "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$b/jconfig.h" "$prefix/include/"
+  cp "$b/pkgscripts/libjpeg.pc" "$prefix/lib/pkgconfig/"
 }
 
-build_windows_mpg123() {
+build_mpg123() {
   local src=$1
-  # The x86-64 decoders that Debian's own build has, chosen at run time by
-  # the processor, so that the music decodes to the same samples as on Linux.
-  (cd "$src" && make distclean >/dev/null 2>&1 || true
-   cd "$src" && CC="$mingw-gcc-posix" CFLAGS="$win_cflags" ./configure --host="$mingw" --prefix="$prefix" \
-     --disable-shared --enable-static --with-cpu=x86-64 --disable-modules --with-audio=dummy &&
-   make -j"$jobs" src/libmpg123/libmpg123.la)
-  install_mpg123_library "$src"
+  configure_make "$src" src/libmpg123/libmpg123.la "${mpg123_options[@]}"
+  mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
+  cp "$src/src/libmpg123/.libs/libmpg123.a" "$prefix/lib/"
+  cp "$src/src/libmpg123/mpg123.h" "$src/src/libmpg123/fmt123.h" "$prefix/include/"
+  cp "$src/libmpg123.pc" "$prefix/lib/pkgconfig/"
 }
 
-build_windows_libsdl2() {
-  local src=$1 b=$1/win-build
-  win_cmake "$src" "$b" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON
+build_sdl2() {
+  local src=$1 b=$1/$build_subdir
+  cmake_configure "$src" "$b" "${sdl2_options[@]}"
   cmake --build "$b" -j"$jobs"
   cmake --install "$b"
 }
 
-build_windows_glibc() {
+build_glibc_sincos() {
   # The blob turns by sin and cos (and sincos, which the compiler makes of the
   # pair): Linux computes them with glibc's code, so the Windows programs get
   # the same code, not the runtime's own, and give the same bits. As glibc
@@ -307,7 +329,7 @@ void sincos (double x, double *s, double *c) {
   if (use_fma ()) __sincos_fma (x, s, c); else __sincos_sse2 (x, s, c);
 }
 EOF
-  local cc=("$mingw-gcc-posix" -O2 -I"$b/shim" -I"$dbl")
+  local cc=("$mingw-gcc-posix" -O2 "$path_map" -I"$b/shim" -I"$dbl")
   for v in sse2 fma; do
     flags=()
     [ "$v" = fma ] && flags=(-mfma -mavx2)
@@ -322,28 +344,12 @@ EOF
   "$mingw-gcc-ar-posix" rcs "$prefix/lib/libglibc-sincos.a" "$b"/*.o
 }
 
-# ---- Shared by the targets.
-# libjpeg-turbo: the static decoding library alone, without its SIMD code
-# (which needs an assembler more); pictures are decoded once, at start, and
-# the C code gives the same pixels.
-jpeg_options=(-DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF
-              -DWITH_JPEG8=OFF -DWITH_JAVA=OFF)
-
-install_jpeg_library() {  # SOURCE BUILD_DIR
-  # Its install rule also wants the command-line programs, which are not built.
-  local src=$1 b=$2
-  mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
-  cp "$b/libjpeg.a" "$prefix/lib/"
-  cp "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$b/jconfig.h" "$prefix/include/"
-  cp "$b/pkgscripts/libjpeg.pc" "$prefix/lib/pkgconfig/"
-}
-
-install_mpg123_library() {  # SOURCE
-  local src=$1
-  mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
-  cp "$src/src/libmpg123/.libs/libmpg123.a" "$prefix/lib/"
-  cp "$src/src/libmpg123/mpg123.h" "$src/src/libmpg123/fmt123.h" "$prefix/include/"
-  cp "$src/libmpg123.pc" "$prefix/lib/pkgconfig/"
+builder_of() {  # PACKAGE: the function that builds it, from $libraries
+  local entry
+  for entry in "${libraries[@]}"; do
+    [ "${entry%%:*}" = "$1" ] && { echo "${entry#*:}"; return 0; }
+  done
+  return 1
 }
 
 [ "$refresh" = --refresh ] && rm -rf "$prefix"
@@ -357,8 +363,7 @@ for pkg in "${packages[@]}"; do
   # this script (its flags and build steps) changed.
   if [ "$(cat "$prefix/stamps/$pkg" 2>/dev/null)" != "$version $key" ]; then
     echo "crossdeps: building $pkg $version for $target"
-    lib=${pkg%1.6}
-    "build_${target}_${lib//-/_}" "$src"
+    "$(builder_of "$pkg")" "$src"
     echo "$version $key" > "$prefix/stamps/$pkg"
   fi
   built+=("$pkg $version")

@@ -8,8 +8,10 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libpng-dev
                 zlib1g-dev libjpeg62-turbo-dev)
 # What the tests need beyond the builds; firefox-esr and webkit2gtk-driver are
-# the browser engines the web tests drive beside Chromium.
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps
+# the browser engines the web tests drive beside Chromium; xfonts-base holds
+# the X fonts SDL's message boxes are drawn with (a bare Xvfb has none that
+# fit, and the box then fails to appear).
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps xfonts-base
                python3 python3-pil python3-numpy fonts-dejavu-core imagemagick ffmpeg clang libclang-rt-14-dev
                lintian appstream
                firefox-esr webkit2gtk-driver)

@@ -47,6 +47,20 @@ check "display failure exit code" [ "$?" -eq 1 ]
 "$capture" --fps 0 >/dev/null 2>"$work/err"
 check "bad fps refused" [ "$?" -eq 2 ]
 check "bad fps message" grep -q -- "--fps" "$work/err"
+# Each mistake is named for what it is: an unknown option (alone or with a
+# word after it), a stray word, an option without its value.
+while IFS='|' read -r args said; do
+  # shellcheck disable=SC2086  # the arguments are split on purpose
+  "$capture" $args >/dev/null 2>"$work/err"
+  code=$?
+  check "'$args' refused with 2 ($code)" [ "$code" -eq 2 ]
+  check "'$args' says: $said" [ "$(head -n 1 "$work/err")" = "velmora2k-capture: $said" ]
+done <<'CASES'
+--bogus|unknown option --bogus
+--bogus 5|unknown option --bogus
+--frames 5 shots|unexpected argument 'shots': every setting is an option with its value
+--frames|missing value after --frames
+CASES
 printf '10 jump\n' > "$work/bad.txt"
 "$capture" --input "$work/bad.txt" >/dev/null 2>"$work/err"
 check "bad script refused" [ "$?" -eq 2 ]

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "platform/host.h"
 #include "res_support.h"
 
 namespace {
@@ -224,6 +225,40 @@ TEST_F(PakTest, NameFoundNowhereEndsTheRunWithAMessage) {
   EXPECT_EQ(pak_fopen("nowhere.txt", "rb"), nullptr);
   ASSERT_EQ(backend_.boxes().size(), 1u);
   EXPECT_EQ(backend_.boxes()[0], "KORAL ERROR !: file nowhere.txt not found!\n");
+}
+
+// Without its archive the run still serves every name from disk, but a name
+// found nowhere then also tells why the archive gave nothing (missing or
+// damaged, with its full path) and what to do; with a good archive the box
+// stays the plain one.
+TEST_F(PakTest, NameFoundNowhereWithoutTheArchiveTellsAboutTheArchive) {
+  const std::string advice = platform::host_missing_data_advice();
+  const std::string where = dir_ + "/pak.pak";
+  report_returns_set(1);
+  write_file("disk.txt", text_bytes("disk"));
+
+  ASSERT_EQ(pak_open("pak.pak"), pak_status::missing);
+  FILE* f = pak_fopen("disk.txt", "rb");
+  ASSERT_NE(f, nullptr);
+  pak_fclose(f);
+  EXPECT_EQ(pak_fopen("on_load.png", "rb"), nullptr);
+
+  bytes damaged = pak_build(kThree);
+  damaged.resize(kPakHeaderBytes + 10);
+  write_file("pak.pak", damaged);
+  ASSERT_EQ(pak_open("pak.pak"), pak_status::refused);
+  EXPECT_EQ(pak_fopen("on_load.png", "rb"), nullptr);
+
+  ASSERT_EQ(open_archive(kThree), pak_status::opened);
+  EXPECT_EQ(pak_fopen("on_load.png", "rb"), nullptr);
+
+  ASSERT_EQ(backend_.boxes().size(), 3u);
+  EXPECT_EQ(backend_.boxes()[0], "KORAL ERROR !: file on_load.png not found!\n\nThe data archive pak.pak is missing "
+                                 "(looked for at " + where + ").\n" + advice);
+  EXPECT_EQ(backend_.boxes()[1], "KORAL ERROR !: file on_load.png not found!\n\nThe data archive " + where +
+                                     " is damaged: more items than the file could hold.\n" + advice);
+  EXPECT_EQ(backend_.boxes()[2], "KORAL ERROR !: file on_load.png not found!\n");
+  EXPECT_NE(advice.find("pak.pak"), std::string::npos) << advice;
 }
 
 // Damaged archives: each is refused whole, with its reason in one log line,

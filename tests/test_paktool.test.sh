@@ -89,6 +89,8 @@ check "pack takes 1024 entries" "$bin" pack full.pak $(ls many/f* | head -1024)
 head -c 100 out.pak >short.pak
 check "list refuses a cut archive" refused "not a valid archive" "$bin" list short.pak
 check "list refuses a missing archive" refused "cannot read missing.pak" "$bin" list missing.pak
+# The tool's own errors are its lines, without the invitation's box caption.
+check "the error line is paktool's own" test "$(cat err.txt)" = "paktool: cannot read missing.pak"
 check "an unknown command ends with 1" refused "unknown command" "$bin" frobnicate out.pak
 check "no command ends with 1" refused "usage" "$bin"
 checks_done

@@ -13,7 +13,10 @@
 #     capture tool's at that moment; Esc fades out and the exit code is 0;
 #  3. the same folder without qtn.mp3: the Linux program's message box
 #     (found by its caption) tells why, with the same text, and the run ends
-#     with the Linux program's exit code.
+#     with the Linux program's exit code;
+#  4. velmora2k.exe alone in a folder, as Explorer runs it from inside the
+#     zip: the box names the missing pak.pak with its Windows path and says
+#     to extract all files of the zip into one folder; the run ends with 1.
 set -u
 bin_dir=$1
 source_dir=$2
@@ -181,6 +184,24 @@ ended "the box"
 echo "exit code without qtn.mp3: $code (Linux: $expected_missing_code)"
 check "the Linux program's exit code" [ "$code" -eq "$expected_missing_code" ]
 check "the box says what the Linux program's says ($expected_box)" grep -q -x -F "$expected_box" "$work/stderr"
+
+# --- The program alone.
+lone="$work/Temp1_velmora2k é"
+mkdir -p "$lone"
+cp "$folder/velmora2k.exe" "$lone/"
+wine "$lone/velmora2k.exe" 2>"$work/stderr" &
+pid=$!
+box=$(timeout 60 xdotool search --sync --name '^KORAL ERROR !$' | head -n 1)
+check "the lone program's box appears, captioned 'KORAL ERROR !'" [ -n "$box" ]
+sleep 1
+[ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
+ended "the lone program's box"
+echo "the lone program's box:"; cat "$work/stderr"
+check "the lone program ends with 1 ($code)" [ "$code" -eq 1 ]
+check "its box names the missing pak.pak where it was looked for" \
+  grep -q -F "The data archive pak.pak is missing (looked for at $(winepath -w "$lone/pak.pak" 2>/dev/null))." "$work/stderr"
+check "its box says to extract all files of the zip into one folder" \
+  grep -q -F "Extract all files of the zip into one folder" "$work/stderr"
 checks_done
 XRUN
 

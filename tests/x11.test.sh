@@ -15,7 +15,11 @@
 #     back. Esc ends the run with exit code 0;
 #  3. with no display (DISPLAY naming no server, or unset) the run reports a
 #     display error and ends with 1 within 2 seconds; a video driver named in
-#     SDL_VIDEODRIVER is taken as asked.
+#     SDL_VIDEODRIVER is taken as asked;
+#  4. the program alone in a folder, without its data: a message box
+#     captioned "KORAL ERROR !" names the first picture, says that pak.pak is
+#     missing and where it was looked for, and where the data belongs; Return
+#     closes it and the run ends with 1.
 set -u
 bin_dir=$1
 source_dir=$2
@@ -250,4 +254,41 @@ SDL_VIDEODRIVER=offscreen timeout 2 "$bin_dir/velmora2k" 2>/dev/null
 code=$?
 echo "SDL_VIDEODRIVER=offscreen: exit code $code (124: still running after 2 s)"
 check "SDL_VIDEODRIVER=offscreen is taken as asked" [ "$code" -eq 124 ]
+
+# --- Run 4: the program alone, without pak.pak and qtn.mp3.
+lone="$work/lone folder"
+mkdir -p "$lone"
+cp "$bin_dir/velmora2k" "$lone/"
+cat >"$work/lone.sh" <<'XRUN'
+set -u
+lone=$1
+here=$2
+source "$here/checks.sh"
+"$lone/velmora2k" 2>"$lone/err" &
+pid=$!
+# SDL names its box in UTF-8 only, which xdotool's search does not read.
+box=
+for _ in $(seq 1 150); do
+  box=$(xwininfo -root -tree | awk '/^ +0x[0-9a-f]+ "KORAL ERROR !":/ { print $1; exit }')
+  [ -n "$box" ] && break
+  sleep 0.2
+done
+check "a box captioned 'KORAL ERROR !' appears" [ -n "$box" ]
+sleep 0.5
+[ -n "$box" ] && xdotool windowfocus "$box" && xdotool key Return
+for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+# A box nobody closed keeps the program (and its box process) waiting.
+kill -0 "$pid" 2>/dev/null && { pkill -KILL -P "$pid"; kill -KILL "$pid"; echo "velmora2k did not end after the box" >&2; }
+wait "$pid"
+code=$?
+echo "the lone program's box:"; cat "$lone/err"
+check "the run ends with 1 ($code)" [ "$code" -eq 1 ]
+check "the box names the first picture" grep -q -F "file on_load.png not found!" "$lone/err"
+check "the box says pak.pak is missing and where it was looked for" \
+  grep -q -F "The data archive pak.pak is missing (looked for at $lone/pak.pak)." "$lone/err"
+check "the box says where the data belongs" grep -q -F "pak.pak and qtn.mp3 belong beside the program" "$lone/err"
+checks_done
+XRUN
+SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/lone.sh" "$lone" "$here"
+check "the lone program's box" [ "$?" -eq 0 ]
 checks_done

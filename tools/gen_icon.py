@@ -2,14 +2,18 @@
 """Write the desktop icons dist/icons/velmora2k_N.png (N x N, RGB) from the
 logo: the chrome "V" of "VELMORA" on its starfield, cut square from
 data/logo.png and resampled to each size the desktop asks for; and
-dist/icons/velmora2k.ico, the Windows icon holding every size, each as its
-PNG (the form Windows reads since Vista).
+dist/icons/velmora2k.ico, the Windows icon holding every size in the forms
+Windows draws right everywhere (the title bar, Explorer's lists): each size
+below 256 as a 32-bit BMP (blue, green, red, alpha, rows bottom-up, with an
+all-zero AND mask), 256 as a 32-bit RGBA PNG. Windows draws the colours of an
+RGB PNG without alpha with red and blue swapped.
 
     python3 tools/gen_icon.py [LOGO] [OUT_DIR]
 
 The same logo gives the same bytes on every run; the outputs are committed,
 so a build needs no generator. Run it again after changing the logo.
 """
+import io
 import os
 import struct
 import sys
@@ -30,16 +34,41 @@ def icon(logo, size):
     return np.asarray(square.resize((size, size), Image.LANCZOS))
 
 
-def write_ico(png_paths, path):
-    """An icon file whose images are the PNG files, in the order given."""
-    images = [open(p, "rb").read() for p in png_paths]
-    sizes = [Image.open(p).size for p in png_paths]
+# Sizes from this one up are stored as PNG; smaller ones as BMP.
+ICO_PNG_SIDE = 256
+BITMAPINFOHEADER_BYTES = 40
+
+
+def bmp_entry(rgb):
+    """An opaque square picture as an icon's BMP image: the header (its
+    height counts the colour rows and the AND mask's), the BGRA rows from the
+    bottom up, then the AND mask, one bit per pixel, rows padded to 32 bits."""
+    side = rgb.shape[0]
+    header = struct.pack("<IiiHHIIiiII", BITMAPINFOHEADER_BYTES, side, 2 * side, 1, 32, 0, 0, 0, 0, 0, 0)
+    alpha = np.full((side, side, 1), 255, np.uint8)
+    bgra = np.concatenate([rgb[:, :, 2::-1], alpha], axis=2)[::-1]
+    mask_row_bytes = (side + 31) // 32 * 4
+    return header + bgra.tobytes() + bytes(mask_row_bytes * side)
+
+
+def png_entry(rgb):
+    """An opaque picture as a 32-bit RGBA PNG without ancillary chunks."""
+    rgba = Image.fromarray(np.ascontiguousarray(rgb), "RGB").convert("RGBA")
+    out = io.BytesIO()
+    rgba.save(out, "PNG", optimize=False, compress_level=9)
+    return out.getvalue()
+
+
+def write_ico(pictures, path):
+    """An icon file holding the square RGB pictures, in the order given."""
+    images = [png_entry(p) if p.shape[0] >= ICO_PNG_SIDE else bmp_entry(p) for p in pictures]
     header = struct.pack("<HHH", 0, 1, len(images))
     offset = len(header) + 16 * len(images)
     entries = b""
-    for (w, h), data in zip(sizes, images):
+    for picture, data in zip(pictures, images):
         # A side of 256 is written as 0; 1 colour plane, 32 bits per pixel.
-        entries += struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(data), offset)
+        side = picture.shape[0] % 256
+        entries += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     with open(path, "wb") as f:
         f.write(header + entries + b"".join(images))
@@ -54,10 +83,10 @@ def main():
     if logo.size != (640, 480):
         raise SystemExit("%s: the logo must be 640 x 480" % logo_path)
     os.makedirs(out, exist_ok=True)
-    for size in SIZES:
-        iu.save_png(icon(logo, size), os.path.join(out, "velmora2k_%d.png" % size))
-    write_ico([os.path.join(out, "velmora2k_%d.png" % size) for size in SIZES],
-              os.path.join(out, "velmora2k.ico"))
+    pictures = [icon(logo, size) for size in SIZES]
+    for size, picture in zip(SIZES, pictures):
+        iu.save_png(picture, os.path.join(out, "velmora2k_%d.png" % size))
+    write_ico(pictures, os.path.join(out, "velmora2k.ico"))
 
 
 if __name__ == "__main__":

@@ -10,9 +10,10 @@
 //                                                  to 32 bits, write the block raw to OUT
 //   paktool --help | --version
 //
-// Errors take the program's own path: an error report (stderr) and exit
-// status 1. pack refuses what the reader could not serve (see pakwrite.h)
-// and never leaves a partial archive behind.
+// Errors end with exit status 1 and a line on stderr: "paktool: ..." for the
+// tool's own, the program's error report for those of its code. pack
+// refuses what the reader could not serve (see pakwrite.h) and never leaves
+// a partial archive behind.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -60,9 +61,13 @@ constexpr char kHelp[] =
     "  -h, --help             show this help\n"
     "  --version              show the version\n";
 
+// The tool's own errors: on stderr and in the log, named by the tool (a
+// console program shows no box, so no box caption), then exit status 1.
 [[noreturn]] void fail(const std::string& text) {
-  error_report(("paktool: " + text + "\n").c_str());
-  platform::process_exit(1);
+  const std::string line = "paktool: " + text + "\n";
+  std::fputs(line.c_str(), stderr);
+  LOGW("%s", line.c_str());
+  platform::process_exit(platform::kExitFatal);
 }
 
 std::vector<uint8_t> read_disk_file(const std::string& path) {

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -123,6 +124,17 @@ bool parse_stall(const std::string& text, platform::HeadlessConfig& config) {
   return true;
 }
 
+// Every option but --help and --version takes a value.
+constexpr const char* kValueOptions[] = {"--data", "--fps",  "--frames", "--input", "--save",
+                                         "--out",  "--log",  "--video",  "--fail"};
+
+// A word that is no option: an option the tool does not know, or an
+// argument where an option belongs.
+[[noreturn]] void refuse_word(const std::string& word) {
+  if (word.size() > 1 && word[0] == '-') usage(("unknown option " + word).c_str());
+  usage(("unexpected argument '" + word + "': every setting is an option with its value").c_str());
+}
+
 Options parse(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
@@ -134,6 +146,9 @@ Options parse(int argc, char** argv) {
     if (opt == "--version") {
       std::puts("velmora2k-capture " VELMORA_VERSION);
       std::exit(0);
+    }
+    if (std::find(std::begin(kValueOptions), std::end(kValueOptions), opt) == std::end(kValueOptions)) {
+      refuse_word(opt);
     }
     if (i + 1 >= argc) usage(("missing value after " + opt).c_str());
     const std::string value = argv[++i];
@@ -173,8 +188,6 @@ Options parse(int argc, char** argv) {
       } else {
         usage("--fail needs mouse, sound, display@N (N from 1) or stall@MS[-MS]");
       }
-    } else {
-      usage(("unknown option " + opt).c_str());
     }
   }
   return o;
@@ -229,11 +242,13 @@ struct Line {
 
 // The progress line on a terminal: frames done, the music time they stand
 // for, the speed against real time and, when the run has a frame limit, the
-// share done and the real time left at the speed so far.
+// share done and the real time left at the speed so far. The line is
+// rewritten in place where the terminal takes escape sequences; elsewhere
+// each state is a line of its own.
 class Progress {
  public:
-  Progress(double fps, int64_t max_frames)
-      : fps_(fps), max_frames_(max_frames), start_(Clock::now()), last_(start_) {}
+  Progress(double fps, int64_t max_frames, bool in_place)
+      : fps_(fps), max_frames_(max_frames), in_place_(in_place), start_(Clock::now()), last_(start_) {}
 
   void frame_done(uint64_t frames) {
     const Clock::time_point now = Clock::now();
@@ -245,7 +260,7 @@ class Progress {
   // The final state on its own line, so that what follows starts a new one.
   void finish(uint64_t frames) {
     show(frames, Clock::now());
-    std::fputc('\n', stderr);
+    if (in_place_) std::fputc('\n', stderr);
   }
 
  private:
@@ -259,7 +274,7 @@ class Progress {
     const double real_ms = std::chrono::duration<double, std::milli>(now - start_).count();
     const double music_ms = std::floor(static_cast<double>(frames) * 1000.0 / fps_);
     Line line;
-    line.add("\rframe %llu", static_cast<unsigned long long>(frames));
+    line.add("frame %llu", static_cast<unsigned long long>(frames));
     if (max_frames_ > 0) {
       line.add(" of %lld (%d%%)", static_cast<long long>(max_frames_),
                          static_cast<int>(static_cast<double>(frames) * 100.0 / max_frames_));
@@ -275,12 +290,18 @@ class Progress {
       const long long left_s = (whole(left_ms) + 999) / 1000;
       line.add("  %lld:%02lld left", left_s / 60, left_s % 60);
     }
-    // Clear what a longer earlier line left behind.
-    std::fprintf(stderr, "%s\033[K", line.text);
+    // In place: back to the line's start, and clear what a longer earlier
+    // line left behind.
+    if (in_place_) {
+      std::fprintf(stderr, "\r%s\033[K", line.text);
+    } else {
+      std::fprintf(stderr, "%s\n", line.text);
+    }
   }
 
   double fps_;
   int64_t max_frames_;
+  bool in_place_;
   Clock::time_point start_;
   Clock::time_point last_;
 };
@@ -326,7 +347,9 @@ int main(int argc, char** argv) {
   }
   static FILE* video = nullptr;
   static std::optional<Progress> progress;
-  if (platform::stderr_is_terminal()) progress.emplace(o.config.fps, o.config.max_frames);
+  if (platform::stderr_is_terminal()) {
+    progress.emplace(o.config.fps, o.config.max_frames, platform::stderr_takes_escapes());
+  }
   if (!o.video_file.empty()) video = video_open(o.video_file, o.config.fps);
 
   auto* backend = new platform::HeadlessBackend(o.config);

@@ -1,9 +1,12 @@
 """Tests of the data generators: the properties the program relies on."""
 import gzip
+import io
 import os
 import struct
 import sys
+import tempfile
 import unittest
+from unittest import mock
 
 import numpy as np
 
@@ -13,6 +16,7 @@ sys.path.insert(0, TOOLS)
 import check_data  # noqa: E402
 import gen_campath  # noqa: E402
 import gen_fonts  # noqa: E402
+import gen_icon  # noqa: E402
 import gen_music  # noqa: E402
 import gen_pages  # noqa: E402
 import gen_short_font  # noqa: E402
@@ -261,6 +265,60 @@ class MusicTest(unittest.TestCase):
         self.assertLess(env[i + gen_music.idx(0.006)], 0.1)
         self.assertGreater(env[i + gen_music.idx(0.35)], 0.95)
         self.assertEqual(env[i - 1], 1.0)
+
+
+class IconTest(unittest.TestCase):
+    """The Windows icon: every entry in a form Windows draws with the right
+    colours, holding exactly the desktop icon's pixels of its size."""
+    ICONS = os.path.join(os.path.dirname(TOOLS), "dist", "icons")
+
+    def entries(self, data):
+        reserved, kind, count = struct.unpack_from("<HHH", data, 0)
+        self.assertEqual((reserved, kind), (0, 1))
+        for i in range(count):
+            w, h, colours, _, planes, bpp, size, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
+            self.assertEqual((w, colours, planes, bpp), (h, 0, 1, 32))
+            yield w or 256, data[offset:offset + size]
+
+    def decode_bmp(self, side, image):
+        (header_bytes, width, height, planes, bpp, compression) = struct.unpack_from("<IiiHHI", image, 0)
+        self.assertEqual((header_bytes, width, height, planes, bpp, compression), (40, side, 2 * side, 1, 32, 0))
+        mask_bytes = (side + 31) // 32 * 4 * side
+        self.assertEqual(len(image), 40 + 4 * side * side + mask_bytes)
+        bgra = np.frombuffer(image, np.uint8, 4 * side * side, 40).reshape(side, side, 4)[::-1]
+        self.assertTrue(np.all(bgra[:, :, 3] == 255), "the icon is opaque")
+        self.assertEqual(image[40 + 4 * side * side:], bytes(mask_bytes))
+        return bgra[:, :, 2::-1]
+
+    def decode_png(self, image):
+        # IHDR: bit depth 8, colour type 6 (RGBA).
+        self.assertEqual(image[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(image[24:26], b"\x08\x06", "a 256 px entry must be an 8-bit RGBA PNG")
+        rgba = np.asarray(gen_icon.Image.open(io.BytesIO(image)))
+        self.assertTrue(np.all(rgba[:, :, 3] == 255), "the icon is opaque")
+        return rgba[:, :, :3]
+
+    def test_every_entry_has_the_desktop_icons_colours(self):
+        with open(os.path.join(self.ICONS, "velmora2k.ico"), "rb") as f:
+            data = f.read()
+        sides = []
+        for side, image in self.entries(data):
+            sides.append(side)
+            rgb = self.decode_png(image) if side >= gen_icon.ICO_PNG_SIDE else self.decode_bmp(side, image)
+            want = np.asarray(gen_icon.Image.open(os.path.join(self.ICONS, "velmora2k_%d.png" % side)))
+            self.assertTrue(np.array_equal(rgb, want), "the %d px entry's colours differ" % side)
+            # Red and blue must differ somewhere, or a swap would go unseen.
+            self.assertTrue(np.any(want[:, :, 0] != want[:, :, 2]))
+        self.assertEqual(sides, list(gen_icon.SIZES))
+
+    def test_the_committed_icons_are_what_the_generator_makes(self):
+        with tempfile.TemporaryDirectory() as out:
+            logo = os.path.join(os.path.dirname(TOOLS), "data", "logo.png")
+            with mock.patch.object(sys, "argv", ["gen_icon.py", logo, out]):
+                gen_icon.main()
+            for name in sorted(os.listdir(out)):
+                with open(os.path.join(out, name), "rb") as a, open(os.path.join(self.ICONS, name), "rb") as b:
+                    self.assertEqual(a.read(), b.read(), "%s is stale: run tools/gen_icon.py" % name)
 
 
 if __name__ == "__main__":
