@@ -226,7 +226,7 @@ class WebBackend : public Backend {
   // Without a player the music plays silently on real time.
   bool audio_open(AudioSource* source) override {
     if (source_ || !source) return false;
-    silent_ = !web_player_open(kAudioRate, kAudioChannels);
+    silent_ = !web_player_open(kPcmRate, kPcmChannels);
     source_ = source;
     playing_ = false;
     handed_ = 0;
