@@ -46,6 +46,9 @@ out=${args[1]:-$root/build/invitation/$(basename "$party")}
 mkdir -p "$(dirname "$out")"
 out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
 
+# The generators' and repacking's Debian packages, when missing.
+"$root/scripts/deps.sh" data
+
 py=/usr/bin/python3
 [ -x $py ] || py=python3
 
@@ -65,7 +68,7 @@ for tool in paktool velmora2k-capture; do
   [ -x "$bin/$tool" ] || missing "$bin/$tool is missing" "build the programs once with ./release.sh"
 done
 if [ $preview_only -eq 0 ]; then
-  win_zip=$(ls "$releases"/velmora2k-*-win64.zip 2>/dev/null | tail -n 1) || true
+  win_zip=$(ls "$releases"/velmora2k-*-win64.zip 2>/dev/null | sort -V | tail -n 1) || true
   [ -n "$win_zip" ] || missing "no Windows zip in $releases" "make it once with ./release.sh windows"
   version=${win_zip##*/velmora2k-}
   version=${version%-win64.zip}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, through sudo when not root.
-# Usage: scripts/deps.sh build|deb|web|windows|test
-#   (test includes deb, web and windows, which include build)
+# Usage: scripts/deps.sh build|deb|web|windows|data|test
+#   (test includes deb, web, windows and data, which include build)
 # Quick when everything is already there: it only asks dpkg.
 set -euo pipefail
 
@@ -30,14 +30,23 @@ windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils
                   mingw-w64-x86-64-dev mingw-w64-common dpkg-dev xz-utils make
                   googletest wine wine64 zip unzip python3)
 
+# The data generators and a party's invitation (tools/make_data.sh,
+# ./invitation.sh): numpy and Pillow, the lettering's fonts, the console font
+# the page glyphs come from, the music's decoder and encoder, the web title
+# picture's converter and the zips repacked.
+data_packages=(python3 python3-numpy python3-pil fonts-dejavu-core console-setup-linux lame ffmpeg
+               imagemagick zip unzip)
+
 wanted=("${build_packages[@]}")
 case "${1:-build}" in
   build) ;;
   deb) wanted+=("${deb_packages[@]}") ;;
   web) wanted+=("${web_packages[@]}") ;;
   windows) wanted+=("${windows_packages[@]}") ;;
-  test) wanted+=("${deb_packages[@]}" "${web_packages[@]}" "${windows_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: scripts/deps.sh build|deb|web|windows|test" >&2; exit 2 ;;
+  data) wanted+=("${data_packages[@]}") ;;
+  test) wanted+=("${deb_packages[@]}" "${web_packages[@]}" "${windows_packages[@]}" "${data_packages[@]}"
+                 "${test_packages[@]}") ;;
+  *) echo "usage: scripts/deps.sh build|deb|web|windows|data|test" >&2; exit 2 ;;
 esac
 
 # Names that installed packages provide count as installed (a node package

@@ -14,21 +14,7 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
 # Debian packages the generators use
-packages="python3 python3-numpy python3-pil fonts-dejavu-core console-setup-linux lame ffmpeg"
-if command -v dpkg >/dev/null 2>&1; then
-    missing=""
-    for p in $packages; do
-        dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
-    done
-    if [ -n "$missing" ]; then
-        sudo=""
-        [ "$(id -u)" -ne 0 ] && sudo=sudo
-        echo "installing:$missing"
-        $sudo apt-get update
-        # shellcheck disable=SC2086
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing
-    fi
-fi
+"$root/scripts/deps.sh" data
 
 # the interpreter that sees Debian's numpy and Pillow
 py=""
