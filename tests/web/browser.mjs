@@ -51,6 +51,9 @@ const kFallbackTolerance = 250;
 // The share of a ScriptProcessor's blocks a busy machine may cost.
 const kFallbackLostShare = 0.15;
 
+// The music time at which the opening ends and the menu starts reading the
+// pointer.
+const kOpeningEndMs = 19000;
 // Regions of the picture and the crop that must fill them exactly.
 const kRegions = {
   loading: {x: 0, y: 0, w: 640, h: 231, file: 'loading_top.rgb', label: 'the loading screen'},
@@ -669,9 +672,13 @@ async function landscape(browser, url) {
       return [r.width, r.height];
     });
     check(Math.abs(size[0] - 520) < 1 && Math.abs(size[1] - 390) < 1, `in landscape the picture is 520 x 390 px (${size.join(' x ')})`);
+    // The back control may show from the menu's first frame on, which comes
+    // before the header band is whole (the menu fades in): what counts is
+    // whether it shows while the music clock is still in the opening.
     let backSeen = false;
     const watch = setInterval(() => {
-      page.$eval('#back', (el) => !el.hidden).then((v) => { backSeen = backSeen || v; }, () => {});
+      page.evaluate((end) => !document.getElementById('back').hidden && velmoraStatus().clockMs < end, kOpeningEndMs)
+        .then((v) => { backSeen = backSeen || v; }, () => {});
     }, 250);
     await waitRegion(page, 'menu', kMenuTimeout);
     clearInterval(watch);
