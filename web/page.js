@@ -80,8 +80,17 @@ function deliverMusic(run) {
   for (const resolve of run.musicWaiters.splice(0)) resolve();
 }
 
+// Calls the program of the current run. Keys pressed while it is still
+// starting (after "play again", say) are kept and handed over once it runs,
+// so an Esc at that moment is not lost; pointer calls are not kept: the menu
+// ignores presses made before it reads the pointer anyway.
 function call(name, ...args) {
-  if (current && current.ready && !current.ended) current.module[name](...args);
+  if (!current || current.ended) return;
+  if (current.ready) {
+    current.module[name](...args);
+  } else if (name === '_web_key') {
+    current.pendingKeys.push(args);
+  }
 }
 
 const pull = () => call('_web_audio_pull');
@@ -147,7 +156,8 @@ function runScript(bytes) {
 }
 
 function startRun(wasm, pak) {
-  const run = {ended: false, ready: false, module: null, filesReady: false, musicSettled: false, musicWaiters: []};
+  const run = {ended: false, ready: false, module: null, filesReady: false, musicSettled: false, musicWaiters: [],
+               pendingKeys: []};
   const module = {
     canvas,
     page: pageFor(run, musicFiles(run)),
@@ -159,6 +169,11 @@ function startRun(wasm, pak) {
     }],
     onRuntimeInitialized: () => {
       run.ready = true;
+      // main() runs right after this, up to its first wait: the backend that
+      // takes keys exists once this task is over.
+      setTimeout(() => {
+        for (const args of run.pendingKeys.splice(0)) if (!run.ended) run.module._web_key(...args);
+      });
     },
     print: (text) => console.log(text),
     // The program's stderr: notices of states it handles (no sound device, a
