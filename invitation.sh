@@ -87,11 +87,8 @@ video_args=()
 "$py" "$root/tools/preview.py" "$bin/velmora2k-capture" "$stage" "$stage/preview.png" "${video_args[@]}"
 
 # The same dates on every file of a zip: the party folder's newest change.
-epoch=$(find "$party" -type f -printf '%T@\n' | sort -n | tail -n 1 | cut -d. -f1)
-zip_folder() {  # zip_folder ZIP DIR ITEM: as release.sh packs its zips
-  find "$2/$3" -exec touch -h -d "@$epoch" {} +
-  (cd "$2" && find "$3" -print | LC_ALL=C sort | zip -q -X -9 "$1" -@)
-}
+SOURCE_DATE_EPOCH=$(find "$party" -type f -printf '%T@\n' | sort -n | tail -n 1 | cut -d. -f1)
+source "$root/scripts/zipfolder.sh"
 
 # The Windows zip: its own programs, the party's pak.pak and qtn.mp3.
 repack_windows() {

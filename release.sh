@@ -38,14 +38,7 @@ fi
 export SOURCE_DATE_EPOCH
 export TZ=UTC
 
-# zip_folder ZIP DIR ITEM: ITEM (a path inside DIR) into ZIP, its files in
-# name order and dated SOURCE_DATE_EPOCH. DIR is a staging copy: the dates
-# of build outputs are left alone, or the next build would redo them.
-zip_folder() {
-  local zip=$1 dir=$2 item=$3
-  find "$dir/$item" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-  (cd "$dir" && find "$item" -print | LC_ALL=C sort | zip -q -X -9 "$zip" -@)
-}
+source scripts/zipfolder.sh
 
 # The release configuration: the programs and the data, without the tests
 # and benchmarks (the sanitizer build carries those).

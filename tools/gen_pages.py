@@ -15,10 +15,12 @@ printf format.  Every line ends with CR LF and the page closes with an
 import os
 import sys
 
-PAGES = ("info", "compo", "contact", "credits")
+import party as pt
+
+PAGES = pt.PAGES
 PAGE_WIDTH = 38          # columns the text area holds
 LEADER_WIDTH = 36
-ALLOWED = set(chr(c) for c in range(32, 127)) - {"_", "`"}
+ALLOWED = pt.GLYPH_FONT
 
 
 class PageError(ValueError):
@@ -68,15 +70,6 @@ def validate_line(line, where):
         raise PageError("%s: lone %% sign" % where)
 
 
-def first_unshown(src):
-    """1-based column of the first source character the font cannot show
-    (the layout mark aside), or None."""
-    for i, ch in enumerate(src, 1):
-        if ch not in ALLOWED and ch != "_":
-            return i
-    return None
-
-
 def build_page(source_text, name="page", problems=None):
     """Bytes of a page file from its source text.  A line the program
     cannot show raises PageError, or, given a list of problems, is added
@@ -92,7 +85,9 @@ def build_page(source_text, name="page", problems=None):
         except PageError as e:
             if problems is None:
                 raise
-            column = e.column or first_unshown(src)
+            # the first character the font cannot show, the layout mark aside
+            column = e.column or pt.first_bad(
+                src, lambda c: c in ALLOWED or c == "_") or None
             problems.append((n, column, str(e).split(": ", 1)[-1]))
             continue
         out.append(line)

@@ -164,7 +164,7 @@ STEPS = {
     "buttons": (BUTTON_FILES, ART_CODE, (), (), make_buttons),
     "textpanel": (("textpanel.png",), ART_CODE, HEADER, (),
                   art_step(gen_art.make_textpanel, "textpanel.png")),
-    "pages": (tuple(p + ".txt" for p in gen_pages.PAGES), ("gen_pages.py",), (),
+    "pages": (tuple(p + ".txt" for p in gen_pages.PAGES), ("gen_pages.py", "party.py"), (),
               tuple("pages/%s.txt" % p for p in gen_pages.PAGES), make_pages),
     "facts": (("captions.txt", "web/party.txt"), ("gen_facts.py", "party.py"),
               pt.REQUIRED + ("captions", "caption_x", "short_dates", "town", "country"), (),
