@@ -5,7 +5,8 @@
 #   the party's facts (data/web/party.txt: name, edition, dates, place, summary)
 #     as the start screen's text, the description and the preview tags;
 #   the four text pages (data/info.txt, compo.txt, contact.txt, credits.txt)
-#     as real text, without the program's closing "END" line;
+#     as real text, without the program's closing "END" line and with each
+#     "%%" read as the "%" the program shows;
 #   every file the page fetches with its size and a version stamp (the first
 #     16 hex digits of its SHA-256): the page asks for NAME?v=STAMP, so a
 #     browser cache never pairs an old file with a new one, and checks the
@@ -65,6 +66,8 @@ foreach(page info compo contact credits)
   file(READ ${DATA_DIR}/${page}.txt text)
   string(REPLACE "\r" "" text "${text}")
   string(REGEX REPLACE "\nEND\n?$" "\n" text "${text}")
+  # The program prints each line as a printf format: "%%" is one "%".
+  string(REPLACE "%%" "%" text "${text}")
   string(REGEX REPLACE "^\n+" "" text "${text}")
   html_escape(text "${text}")
   string(APPEND TEXT_PAGES "<section id=\"text-${page}\" aria-label=\"${page}\"><pre>${text}</pre></section>\n")
