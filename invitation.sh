@@ -21,7 +21,8 @@
 # at once, with its file, line and column. Exit codes: 0 done, 1 the party
 # folder has problems, 2 bad arguments, 3 programs or release files missing.
 # On any failure OUT_DIR is left as it was: the files are made in a temporary
-# folder beside it and moved into place at the end.
+# folder beside it and moved into place at the end. OUT_DIR is replaced
+# whole, so it must be new, empty or made by this command before.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 
@@ -41,16 +42,30 @@ for a in "$@"; do
   esac
 done
 if [ ${#args[@]} -lt 1 ] || [ ${#args[@]} -gt 2 ]; then usage; fi
-party=$(cd "${args[0]}" 2>/dev/null && pwd) || { echo "${args[0]}: not a folder; give the party folder" >&2; exit 1; }
-out=${args[1]:-$root/build/invitation/$(basename "$party")}
+party=$(cd "${args[0]}" 2>/dev/null && pwd -P) || { echo "${args[0]}: not a folder; give the party folder" >&2; exit 1; }
+out=$(realpath -m -- "${args[1]:-$root/build/invitation/$(basename "$party")}")
+# OUT_DIR is replaced whole at the end: never the party folder or a folder
+# that holds it, and never a folder this command did not make (see below).
+case $party/ in
+  "$out"/*) echo "$out: the party folder is in it; give another OUT_DIR" >&2; exit 2 ;;
+esac
+marker=.velmora-invitation
 mkdir -p "$(dirname "$out")"
-out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
 
 # The generators' and repacking's Debian packages, when missing.
 "$root/scripts/deps.sh" data
 
 py=/usr/bin/python3
 [ -x $py ] || py=python3
+
+# The folders this command writes carry a marker: an existing OUT_DIR must be
+# empty or one of them, so that nothing else in it is lost.
+out_dir_problem() {
+  [ -e "$out" ] || return 0
+  [ -d "$out" ] && { [ -f "$out/$marker" ] || [ -z "$(ls -A "$out")" ]; } && return 0
+  echo "$out: exists and was not made by ./invitation.sh; give a new or empty OUT_DIR" >&2
+  return 1
+}
 
 # Every file is made in a folder beside OUT_DIR, moved into place at the end.
 stage=$(mktemp -d "$(dirname "$out")/.invitation.XXXXXX")
@@ -59,6 +74,7 @@ trap 'rm -rf "$stage"' EXIT
 # The data, remade only where the party folder changed since the last run.
 cache=$root/build/invitation-cache/$(printf '%s' "$party" | sha256sum | cut -c1-16)
 "$py" "$root/tools/make_party_data.py" "$party" "$stage/data" --cache "$cache" || exit 1
+out_dir_problem || exit 2
 
 # The programs and release files the party's files are made with.
 bin=${VELMORA_BIN_DIR:-$root/build/release/bin}
@@ -131,6 +147,7 @@ if [ $preview_only -eq 0 ]; then
 fi
 rm -rf "$stage/data" "$stage/windows" "$stage/web"
 (cd "$stage" && sha256sum -- * > SHA256SUMS)
+echo "made by ./invitation.sh from $party" > "$stage/$marker"
 
 # Into place: the old OUT_DIR goes only once the new one is complete.
 old=""

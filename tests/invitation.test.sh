@@ -2,7 +2,8 @@
 # A party's own invitation, as an organiser makes it with ./invitation.sh:
 #   our own party folder (party/) makes today's data/ byte for byte;
 #   a folder with five faults at once: each reported with its file and line,
-#     exit code 1, OUT_DIR left as it was;
+#     exit code 1, OUT_DIR left as it was; an OUT_DIR that holds the party
+#     folder or that the command did not make is refused and kept;
 #   the example party (examples/skargard: a long name with letters outside
 #     ASCII, other dates and pages, 22 kHz mono OGG music): exit 0, a preview
 #     sheet, 44.1 kHz stereo music; the capture tool shows its facts where
@@ -68,6 +69,21 @@ web_zip=$(ls "$out"/velmora2k-*-web.zip 2>/dev/null)
 check "example: both release zips" [ -n "$win_zip" -a -n "$web_zip" ]
 again=$(invitation --preview "$source_dir/examples/skargard" "$work/again" 2>&1 | grep '^made:')
 check "example: nothing remade when nothing changed ($again)" [ "$again" = "made: nothing, all up to date" ]
+
+# OUT_DIR is replaced whole: never a folder that holds the party folder, never
+# a folder the command did not make; both are refused and kept as they were.
+mkdir -p "$work/holder" "$work/foreign"
+cp -r "$source_dir/examples/skargard" "$work/holder/party"
+echo keep > "$work/holder/notes.txt"
+echo keep > "$work/foreign/notes.txt"
+invitation --preview "$work/holder/party" "$work/holder" >/dev/null 2>&1
+code=$?
+check "an OUT_DIR holding the party folder: exit 2, kept ($code)" \
+  [ "$code" -eq 2 -a -f "$work/holder/party/party.txt" -a -f "$work/holder/notes.txt" ]
+invitation --preview "$source_dir/examples/skargard" "$work/foreign" >/dev/null 2>&1
+code=$?
+check "an OUT_DIR it did not make: exit 2, kept ($code)" [ "$code" -eq 2 -a "$(ls -A "$work/foreign")" = notes.txt ]
+check "an OUT_DIR it made is replaced" invitation --preview "$source_dir/examples/skargard" "$work/again"
 
 # Its facts where ours are, our pictures elsewhere: the menu (pointer on
 # CONTACT) and the third caption, from both data folders.
