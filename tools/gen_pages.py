@@ -20,6 +20,7 @@ import party as pt
 PAGES = pt.PAGES
 PAGE_WIDTH = 38          # columns the text area holds
 LEADER_WIDTH = 36
+PAGE_LINES = 1000        # lines the program keeps of a page (END aside)
 ALLOWED = pt.GLYPH_FONT
 
 
@@ -55,9 +56,10 @@ def escape(text):
 
 
 def validate_line(line, where):
-    if len(line) > PAGE_WIDTH:
+    shown = len(line.replace("%%", "%"))   # the program shows "%%" as "%"
+    if shown > PAGE_WIDTH:
         raise PageError("%s: %d characters, at most %d fit a page line; "
-                        "break the line" % (where, len(line), PAGE_WIDTH),
+                        "break the line" % (where, shown, PAGE_WIDTH),
                         PAGE_WIDTH + 1)
     bad = [ch for ch in line if ch not in ALLOWED]
     if bad:
@@ -91,6 +93,12 @@ def build_page(source_text, name="page", problems=None):
             problems.append((n, column, str(e).split(": ", 1)[-1]))
             continue
         out.append(line)
+    if len(lines) > PAGE_LINES:
+        message = ("%d lines, the program shows at most %d; shorten the page"
+                   % (len(lines), PAGE_LINES))
+        if problems is None:
+            raise PageError("%s line %d: %s" % (name, PAGE_LINES + 1, message))
+        problems.append((PAGE_LINES + 1, None, message))
     out.append("END")
     return "".join(line + "\r\n" for line in out).encode("ascii")
 
@@ -102,10 +110,17 @@ def build_pages(party_dir):
     for page in PAGES:
         path = os.path.join(party_dir, "pages", page + ".txt")
         try:
-            with open(path, encoding="utf-8", errors="replace") as f:
-                source = f.read()
+            with open(path, "rb") as f:
+                raw = f.read()
         except OSError:
             continue   # a missing page is reported by the folder check
+        try:
+            # utf-8-sig: a byte order mark, as some editors write, is dropped
+            source = raw.decode("utf-8-sig")
+        except UnicodeDecodeError as e:
+            problems.append("%s:%d: not UTF-8 text; save it as UTF-8"
+                            % (path, raw[:e.start].count(b"\n") + 1))
+            continue
         found = []
         pages[page] = build_page(source, page, found)
         for line, column, message in found:

@@ -84,7 +84,10 @@ def check(party_dir):
             if why:
                 problems.append(why)
     music = pt.music_file(party)
-    if music and os.path.isfile(music):
+    if music and not os.path.isfile(music):
+        problems.append("%s: not a file that can be read; put the music file "
+                        "itself there" % music)
+    elif music:
         why = party_music.problem(music)
         if why:
             problems.append(why)
@@ -262,7 +265,11 @@ def main(argv):
         return 0
     party.folder = party_dir
     with tempfile.TemporaryDirectory() as tmp:
-        made = make(party, cache or tmp)
+        try:
+            made = make(party, cache or tmp)
+        except party_music.MusicError as e:
+            print("%s\n1 problem in %s" % (e, args[0]), file=sys.stderr)
+            return 1
         print("made: %s" % (" ".join(made) or "nothing, all up to date"))
         os.makedirs(args[1], exist_ok=True)
         copy_out(cache or tmp, args[1])

@@ -115,6 +115,7 @@ class Party:
         self.facts = {}
         self.lines = {}          # key -> line number in party.txt
         self.columns = {}        # key -> column where its value starts
+        self.empty = set()       # keys written without a value
 
     @property
     def facts_file(self):
@@ -153,8 +154,10 @@ class Party:
 
 def read_facts(path, problems):
     """Keys and values of party.txt, their line numbers and the columns
-    where the values start."""
-    facts, lines, columns = {}, {}, {}
+    where the values start, and the keys given without a value; None for
+    the facts when the file cannot be
+    read as text at all (its keys are then not asked for one by one)."""
+    facts, lines, columns, empty = {}, {}, {}, set()
     try:
         with open(path, "rb") as f:
             raw = f.read()
@@ -162,13 +165,14 @@ def read_facts(path, problems):
         problems.add(path, "cannot be read (%s); write the five facts "
                      "name, edition, dates, place and summary into it"
                      % e.strerror)
-        return facts, lines, columns
+        return None, lines, columns, empty
     try:
-        text = raw.decode("utf-8")
+        # utf-8-sig: a byte order mark, as some editors write, is dropped
+        text = raw.decode("utf-8-sig")
     except UnicodeDecodeError as e:
         line = raw[:e.start].count(b"\n") + 1
         problems.add(path, "not UTF-8 text; save it as UTF-8", line)
-        return facts, lines, columns
+        return None, lines, columns, empty
     for n, line in enumerate(text.split("\n"), 1):
         line = line.rstrip("\r")
         if not line.strip() or line.startswith("#"):
@@ -176,9 +180,15 @@ def read_facts(path, problems):
         m = re.match(r"([a-z_]+): *(.*)$", line)
         if not m:
             problems.add(path, 'not a "key: value" line; write it as '
-                         '"name: Your Party" or start it with #', n, 1)
+                         '"name: Your Party" (the key in lower case, the '
+                         'colon right after it) or start it with #', n, 1)
             continue
         key, value = m.group(1), m.group(2).rstrip()
+        if not value:
+            problems.add(path, '"%s:" has no value; write it after the colon'
+                         % key, n, len(key) + 2)
+            empty.add(key)
+            continue
         if key not in REQUIRED and key not in OPTIONAL:
             problems.add(path, 'unknown key "%s"; the keys are %s'
                          % (key, ", ".join(REQUIRED + OPTIONAL)), n, 1)
@@ -188,7 +198,7 @@ def read_facts(path, problems):
                          % (key, lines[key]), n, 1)
             continue
         facts[key], lines[key], columns[key] = value, n, m.start(2) + 1
-    return facts, lines, columns
+    return facts, lines, columns, empty
 
 
 def derive(facts):
@@ -239,7 +249,7 @@ def caption_lines(party):
 def check_facts(party, problems):
     path, facts, lines = party.facts_file, party.facts, party.lines
     for key in REQUIRED:
-        if not facts.get(key):
+        if not facts.get(key) and key not in party.empty:
             problems.add(path, 'no "%s:" line; add one, for example "%s: %s"'
                          % (key, key, EXAMPLE[key]))
     for key, value in facts.items():
@@ -323,12 +333,17 @@ def music_file(party, problems=None):
                          "file in the party folder" % party["music"],
                          party.lines.get("music"))
         return path
-    found = sorted(f for f in os.listdir(party.folder)
-                   if f.rsplit(".", 1)[-1].lower() in MUSIC_EXTENSIONS
-                   and f.rsplit(".", 1)[0] == "music")
+    sounds = sorted(f for f in os.listdir(party.folder)
+                    if f.rsplit(".", 1)[-1].lower() in MUSIC_EXTENSIONS)
+    found = [f for f in sounds if f.rsplit(".", 1)[0].lower() == "music"]
     if len(found) > 1 and problems is not None:
         problems.add(party.folder, "several music files (%s); keep one"
                      % ", ".join(found))
+    if not found and sounds and problems is not None:
+        # a song under its own name would otherwise be passed over silently
+        problems.add(os.path.join(party.folder, sounds[0]), "the music must "
+                     'be named music.%s (or named by "music:" in party.txt); '
+                     "rename it" % sounds[0].rsplit(".", 1)[-1].lower())
     return os.path.join(party.folder, found[0]) if found else None
 
 
@@ -339,9 +354,11 @@ def load(folder):
     if not os.path.isdir(folder):
         problems.add(folder, "not a folder; give the party folder")
         return party, problems
-    party.facts, party.lines, party.columns = read_facts(party.facts_file, problems)
-    derive(party.facts)
-    check_facts(party, problems)
+    facts, party.lines, party.columns, party.empty = read_facts(party.facts_file, problems)
+    if facts is not None:
+        party.facts = facts
+        derive(party.facts)
+        check_facts(party, problems)
     check_pages(party, problems)
     music_file(party, problems)
     return party, problems

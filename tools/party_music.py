@@ -9,12 +9,21 @@ import os
 import subprocess
 import sys
 import tempfile
+import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gen_music  # noqa: E402
 
 MIN_SECONDS = 20.0     # the opening lasts 19 s, clocked by the music
 RATE, CHANNELS = 44100, 2
+# A file whose decoded sound falls this far short of the length its header
+# gives is damaged (cut off, or broken inside).
+DECODED_SHARE = 0.98
+
+
+class MusicError(Exception):
+    """Music that looked right but could not be converted; the message
+    names the file and says what to do."""
 
 
 def duration(path):
@@ -50,13 +59,30 @@ def problem(path):
     return None
 
 
+def decoded_seconds(wav):
+    with wave.open(wav, "rb") as w:
+        return w.getnframes() / w.getframerate()
+
+
 def convert(source, mp3_path):
+    """source as the program's MP3; MusicError when it cannot be decoded
+    whole."""
     with tempfile.TemporaryDirectory() as tmp:
         wav = os.path.join(tmp, "music.wav")
-        subprocess.run(["ffmpeg", "-v", "error", "-nostdin", "-i", source,
-                        "-vn", "-ar", str(RATE), "-ac", str(CHANNELS),
-                        "-c:a", "pcm_s16le", "-fflags", "+bitexact", wav],
-                       check=True)
+        out = subprocess.run(["ffmpeg", "-v", "error", "-nostdin", "-i", source,
+                              "-vn", "-ar", str(RATE), "-ac", str(CHANNELS),
+                              "-c:a", "pcm_s16le", "-fflags", "+bitexact", wav],
+                             capture_output=True, text=True, check=False)
+        if out.returncode != 0 or not os.path.isfile(wav):
+            reason = out.stderr.strip().splitlines()
+            raise MusicError("%s: cannot be decoded (%s); export it again as "
+                             "MP3, OGG, FLAC or WAV" % (source, reason[-1] if reason else "ffmpeg failed"))
+        header, _why = duration(source)
+        got = decoded_seconds(wav)
+        if got < MIN_SECONDS or (header and got < header * DECODED_SHARE):
+            raise MusicError("%s: only %.1f s of its %.1f s could be decoded, the "
+                             "file is damaged; export it again"
+                             % (source, got, header or got))
         gen_music.encode_mp3(wav, mp3_path)
 
 
@@ -68,7 +94,11 @@ def main(argv):
     if why:
         print(why, file=sys.stderr)
         return 1
-    convert(argv[1], argv[2])
+    try:
+        convert(argv[1], argv[2])
+    except MusicError as e:
+        print(e, file=sys.stderr)
+        return 1
     return 0
 
 
