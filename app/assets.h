@@ -2,6 +2,8 @@
 // the whole run (their surfaces belong to surface_list).
 #pragma once
 
+#include "velmora_layout.h"
+
 namespace ptc {
 class Surface;
 }
@@ -16,8 +18,8 @@ extern ptc::Surface* textpanel;   // "textpanel.png", the page background
 // Loading steps shown by the progress bar.
 constexpr unsigned kProgressSteps = 24;
 // Where the bar is drawn on the loading screen.
-constexpr int kBarX = 224;
-constexpr int kBarY = 231;
+constexpr int kBarX = layout::kBarX;
+constexpr int kBarY = layout::kBarY;
 
 // One progress step: the loading screen with the bar's first
 // trunc(width x k / 24) columns, presented. Counts the steps.

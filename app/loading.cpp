@@ -2,6 +2,7 @@
 // the loading screen, whose bar grows by one twenty-fourth per step, then
 // starts the music and the mouse.
 #include <cstdio>
+#include <string>
 
 #include "app/assets.h"
 #include "app/driver.h"
@@ -20,6 +21,7 @@
 #include "resources/log.h"
 #include "resources/mempool.h"
 #include "resources/pak.h"
+#include "velmora_layout.h"
 
 ptc::Surface* loadbar = nullptr;
 ptc::Surface* loadscreen = nullptr;
@@ -37,16 +39,9 @@ constexpr int kEnvmapSide = 256;
 constexpr int kPanelMinRows = kWindow3dY + kWindow3dHeight;
 
 unsigned progress = 0;
-
-struct ButtonPlace {
-  const char* name;
-  int x;
-  int y;
-};
-constexpr ButtonPlace kButtons[] = {
-    {"on_info.png", 244, 164},    {"on_compo.png", 245, 202},   {"on_contact.png", 245, 237},
-    {"on_credits.png", 245, 273}, {"on_exit.png", 245, 326},
-};
+// A button's lit picture is on_NAME.png.
+constexpr const char* kButtonPicturePrefix = "on_";
+constexpr const char* kButtonPictureSuffix = ".png";
 
 [[noreturn]] void refuse(const char* text) {
   error_report(text);
@@ -145,14 +140,15 @@ bool loading_sequence() {
   caption = new ptc::Surface(kScreenWidth, kCaptionHeight, pixfmt);
   scene_load();
   progress_step();  // 12
-  for (const ButtonPlace& b : kButtons) {
-    button_add(b.name, b.x, b.y);
+  for (const layout::Button& b : layout::kButtons) {
+    const std::string picture = std::string(kButtonPicturePrefix) + b.name + kButtonPictureSuffix;
+    button_add(picture.c_str(), b.x, b.y);
     progress_step();  // 13 to 17
   }
   font8_load("short.fnt");
   progress_step();  // 18
   for (uint32_t p = 0; p < kPageCount; ++p) {
-    textpage_load(textpages[p], kPageFiles[p]);
+    textpage_load(textpages[p], textpage_file(p).c_str());
     progress_step();  // 19 to 22
   }
   opening_load_captions();

@@ -15,14 +15,15 @@
 #include "platform/display.h"
 #include "platform/sound.h"
 #include "render3d/scene.h"
+#include "velmora_layout.h"
 
 namespace {
 
-constexpr uint32_t kLogoEnd = 5000;
-constexpr uint32_t kCaptionsStart = 5000;
-constexpr uint32_t kCaptionsEnd = 17000;
-constexpr uint32_t kMenuEnd = 19000;
-constexpr int kCaptionY = 440;
+constexpr uint32_t kLogoEnd = layout::kOpeningLogoEndMs;
+constexpr uint32_t kCaptionsStart = layout::kOpeningCaptionsStartMs;
+constexpr uint32_t kCaptionsEnd = layout::kOpeningCaptionsEndMs;
+constexpr uint32_t kMenuEnd = layout::kOpeningMenuEndMs;
+constexpr int kCaptionY = layout::kCaptionY0;
 // Caption steps of 100 ms; a line fades in over 20 steps and out over 20.
 constexpr int32_t kCaptionStepMs = 100;
 constexpr int32_t kStepsPerLine = 40;

@@ -23,13 +23,15 @@
 
 #include <cstdint>
 
+#include "velmora_layout.h"
+
 namespace ptc {
 class Surface;
 class Console;
 }  // namespace ptc
 
-constexpr int kScreenWidth = 640;
-constexpr int kScreenHeight = 480;
+constexpr int kScreenWidth = layout::kScreenWidth;
+constexpr int kScreenHeight = layout::kScreenHeight;
 
 // A fade level v (0..255) in all four 16-bit words of a fade factor.
 constexpr uint64_t fade_factor(uint64_t level) {

@@ -10,10 +10,12 @@
 #include "platform/input.h"
 #include "resources/cfile.h"
 #include "resources/log.h"
+#include "velmora_layout.h"
 
 std::array<textpage, kPageCount> textpages;
-const std::array<const char*, kPageCount> kPageFiles = {"info.txt", "compo.txt", "contact.txt",
-                                                         "credits.txt"};
+static_assert(std::size(layout::kPageNames) == kPageCount, "the layout names one page a page_index");
+
+std::string textpage_file(uint32_t page) { return std::string(layout::kPageNames[page]) + ".txt"; }
 
 textpage::~textpage() {
   for (uint32_t i = 0; i < line_count; ++i) std::free(lines[i]);

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace ptc {
 class Surface;
@@ -42,10 +43,12 @@ struct textpage {
   ~textpage();
 };
 
-// The four pages, in the order their buttons have in the menu.
+// The four pages, in the order their buttons have in the menu (the layout's
+// page names).
 enum page_index : uint32_t { kPageInfo, kPageCompo, kPageContact, kPageCredits, kPageCount };
 extern std::array<textpage, kPageCount> textpages;
-extern const std::array<const char*, kPageCount> kPageFiles;
+// A page's file: its name in the layout with ".txt" ("info.txt").
+std::string textpage_file(uint32_t page);
 
 // Appends the named file's lines (archive first, then disk) to the page and
 // sets top_line to 0.

@@ -16,12 +16,13 @@
 
 #include "render3d/geometry.h"
 #include "render3d/raster.h"
+#include "velmora_layout.h"
 
-constexpr int kWindow3dWidth = 150;
-constexpr int kWindow3dHeight = 130;
+constexpr int kWindow3dWidth = layout::kWindow3dWidth;
+constexpr int kWindow3dHeight = layout::kWindow3dHeight;
 // Where the window lies on the 640 x 480 panel.
-constexpr int kWindow3dX = 480;
-constexpr int kWindow3dY = 285;
+constexpr int kWindow3dX = layout::kWindow3dX;
+constexpr int kWindow3dY = layout::kWindow3dY;
 // window3d_px is this large, of which the first width x height pixels are used.
 constexpr uint32_t kWindow3dPxBytes = 512000;
 

@@ -12,11 +12,12 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import debian_python  # noqa: E402
+import layout  # noqa: E402
 
 debian_python.ensure("PIL")
 from PIL import Image  # noqa: E402
 
-SCREEN = (640, 480)
+SCREEN = layout.SCREEN
 PICTURES = {
     "loading.png": SCREEN,
     "logo.png": SCREEN,
@@ -25,10 +26,9 @@ PICTURES = {
     "chrome.png": (256, 256),
     "fonts.png": (3300, 32),
 }
-BUTTONS = [("on_info.png", 244, 164), ("on_compo.png", 245, 202),
-           ("on_contact.png", 245, 237), ("on_credits.png", 245, 273),
-           ("on_exit.png", 245, 326)]
-PAGES = ("info.txt", "compo.txt", "contact.txt", "credits.txt")
+# (lit picture, x, y) of each menu button, and the page files.
+BUTTONS = [("on_%s.png" % name, x, y) for name, _label, x, y, _w, _h in layout.BUTTONS]
+PAGES = tuple("%s.txt" % name for name in layout.PAGES)
 ALL_FILES = (list(PICTURES) + [b[0] for b in BUTTONS]
              + ["on_load.png", "mouse.png", "short.fnt", "uv.cam", "qtn.mp3",
                 "captions.txt"]
@@ -40,16 +40,22 @@ PAGE_CHARS = set(range(32, 127)) - {ord("_"), ord("`")}
 FONT_KEY = (255, 0, 255)
 CAM_RECORDS = 600
 CAM_MAX_STEP_DEG = 6.0
-BAR_MAX_W = 416
-WIN = (480, 285, 150, 130)
-CAPTION_BOX = (293, 440, 605, 472)
+# The progress bar is drawn at its place on the loading screen and must
+# stay on the screen from there.
+BAR_X, BAR_Y = layout.LOADING_BAR[:2]
+BAR_MAX_W = SCREEN[0] - BAR_X
+BAR_MAX_H = SCREEN[1] - BAR_Y
+WIN = layout.WINDOW3D
+CAPTION_BOX = layout.CAPTION_BOX
+GLYPH_ADVANCE = layout.GLYPH_ADVANCE
+HEADER_ROWS = layout.HEADER_ROWS
 
 
 # ---------------------------------------------------------------- pages
 
 def check_captions(data):
     """Errors of captions.txt: three "X TEXT" lines in a page file, each
-    inside the caption strip at 11 pixels a glyph."""
+    inside the caption strip at GLYPH_ADVANCE pixels a glyph."""
     errors, count = check_page(data)
     lines = page_lines(data)[0][:count]
     if count != 3:
@@ -58,7 +64,7 @@ def check_captions(data):
         x, _, text = line.partition(b" ")
         if not x.isdigit():
             errors.append("line %d: no left edge" % n)
-        elif not (CAPTION_BOX[0] <= int(x) and int(x) + 11 * len(text) <= CAPTION_BOX[2]):
+        elif not (CAPTION_BOX[0] <= int(x) and int(x) + GLYPH_ADVANCE * len(text) <= CAPTION_BOX[2]):
             errors.append("line %d: outside the caption strip" % n)
     return errors
 
@@ -405,7 +411,7 @@ def run(data_dir):
 
     bar = images["on_load.png"]
     rep.result("on_load.png fits the bar", [] if bar.size[0] <= BAR_MAX_W and
-               bar.size[1] <= 480 - 231 else ["bar is %dx%d" % bar.size])
+               bar.size[1] <= BAR_MAX_H else ["bar is %dx%d" % bar.size])
 
     rep.result("mouse.png pointer", check_pointer(images["mouse.png"]))
 
@@ -413,8 +419,9 @@ def run(data_dir):
         [(n, x, y, images[n].size) for n, x, y in BUTTONS]))
 
     panel, textpanel = images["panel.png"], images["textpanel.png"]
-    same_header = region(panel, 0, 0, 640, 50) == region(textpanel, 0, 0, 640, 50)
-    rep.result("panel and textpanel share rows 0-49",
+    header = (0, 0, SCREEN[0], HEADER_ROWS)
+    same_header = region(panel, *header) == region(textpanel, *header)
+    rep.result("panel and textpanel share rows 0-%d" % (HEADER_ROWS - 1),
                [] if same_header else ["header rows differ"])
     same_win = region(panel, *WIN) == region(textpanel, *WIN)
     rep.result("panel and textpanel share the 3D window",

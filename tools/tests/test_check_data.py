@@ -15,7 +15,6 @@ import check_data as cd  # noqa: E402
 import gen_art  # noqa: E402
 import gen_campath  # noqa: E402
 import gen_fonts  # noqa: E402
-import party  # noqa: E402
 
 
 class PageCheckTest(unittest.TestCase):
@@ -167,8 +166,7 @@ class Mp3CheckTest(unittest.TestCase):
 class PictureGeometryTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        ours, _problems = party.load(os.path.join(os.path.dirname(TOOLS), "party"))
-        cls.panel, cls.lit = gen_art.panel_pictures(ours)
+        cls.panel, cls.lit = gen_art.panel_pictures()
 
     def test_lit_buttons_line_up_with_the_panel(self):
         panel = gen_art.iu.to_u8(self.panel).astype(int)
