@@ -32,12 +32,19 @@ cmake -S . -B "$out/lib" -G Ninja \
   -DCMAKE_C_FLAGS="$flags -fsanitize=fuzzer-no-link" \
   -DCMAKE_CXX_FLAGS="$flags -fsanitize=fuzzer-no-link" \
   -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF -DVELMORA_SANITIZE=OFF >/dev/null
+# The party kit's targets (kit*) link its library, over FreeType and minizip.
+kit_libs=()
+if [[ $target == kit* ]]; then
+  cmake --build "$out/lib" --target velmora_kit -j "$jobs"
+  kit_libs=("$out/lib/libvelmora_kit.a" $(pkg-config --libs freetype2 minizip))
+fi
 cmake --build "$out/lib" --target velmora_core -j "$jobs"
 
 libs=$(pkg-config --libs sdl2 libmpg123 libpng zlib)
 # shellcheck disable=SC2086
-clang++ -std=c++17 $flags -fsanitize=fuzzer -ffp-contract=off -I. \
-  "$source_file" "$out/lib/libvelmora_core.a" $libs -ljpeg -pthread \
+clang++ -std=c++17 $flags -fsanitize=fuzzer -ffp-contract=off -I. -I"$out/lib/generated" \
+  $(pkg-config --cflags freetype2 minizip) \
+  "$source_file" "${kit_libs[@]}" "$out/lib/libvelmora_core.a" $libs -ljpeg -pthread \
   -o "$out/fuzz_${target}"
 
 corpus="$out/corpus-${target}"
