@@ -2,19 +2,21 @@
 #
 # Builds the core library without the desktop backend and mains, against the
 # WebAssembly static libraries made by scripts/crossdeps.sh web, plus the capture
-# tool and paktool as node programs that read and write the real file system.
+# tool, paktool and the party kit's program (its base files in kit-base/
+# beside it) as node programs that read and write the real file system.
 # paktool packs pak.pak into the site folder; cmake/webapp.cmake (the browser
 # program and its page) is included last when it exists.
 #
 # Variables for cmake/webapp.cmake:
 #   velmora_core           the core library target (links the libraries below)
+#   velmora_kit            the party kit's library (over FreeType and minizip)
 #   VELMORA_WEB_DEPS       the prefix of the WebAssembly libraries
 #   VELMORA_WEB_SITE_DIR   the folder served to browsers (pak.pak, qtn.mp3 go here)
 #   VELMORA_BIN_DIR        where the node programs are built
 #   VELMORA_BACKEND_SOURCES the web backend, for the page's program
 
 set(VELMORA_WEB_DEPS ${CMAKE_SOURCE_DIR}/build/webdeps/prefix CACHE PATH
-    "Prefix of the WebAssembly builds of zlib, libpng, libjpeg-turbo and libmpg123")
+    "Prefix of the WebAssembly builds of zlib, libpng, libjpeg-turbo, libmpg123, FreeType and minizip")
 set(VELMORA_WEB_SITE_DIR ${CMAKE_SOURCE_DIR}/build/web CACHE PATH
     "Folder of the web site: page, program and data")
 
@@ -39,13 +41,25 @@ target_link_libraries(velmora_core PUBLIC ${web_libraries})
 set(VELMORA_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${VELMORA_BIN_DIR})
 
+# The party kit over FreeType and minizip (their headers found as on Linux,
+# where pkg-config names their own folders).
+include(${CMAKE_SOURCE_DIR}/cmake/kit.cmake)
+velmora_cross_libraries(web_kit_libraries ${VELMORA_WEB_DEPS} web libfreetype.a libminizip.a libz.a)
+velmora_kit_library(${web_kit_libraries})
+target_include_directories(velmora_kit SYSTEM PUBLIC ${VELMORA_WEB_DEPS}/include/freetype2 ${VELMORA_WEB_DEPS}/include/minizip)
+
 # Node programs: the real file system, the exit code as the process's own.
-foreach(tool velmora2k_capture paktool)
+foreach(tool velmora2k_capture paktool velmora2k_kit)
   string(REPLACE "_" "-" exe ${tool})
   add_executable(${exe} ${CMAKE_SOURCE_DIR}/tools/${tool}.cpp)
-  target_link_libraries(${exe} PRIVATE velmora_core)
+  if(tool MATCHES "^velmora2k_kit")
+    target_link_libraries(${exe} PRIVATE velmora_kit)
+  else()
+    target_link_libraries(${exe} PRIVATE velmora_core)
+  endif()
   target_link_options(${exe} PRIVATE -sNODERAWFS=1 -sENVIRONMENT=node -sEXIT_RUNTIME=1)
 endforeach()
+velmora_kit_base(${VELMORA_BIN_DIR})
 
 velmora_pack_data(${VELMORA_WEB_SITE_DIR})
 
@@ -60,4 +74,8 @@ add_custom_target(velmora_tool_data ALL DEPENDS ${VELMORA_BIN_DIR}/pak.pak ${VEL
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/webapp.cmake)
   include(${CMAKE_SOURCE_DIR}/cmake/webapp.cmake)
+endif()
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/studio.cmake)
+  include(${CMAKE_SOURCE_DIR}/cmake/studio.cmake)
 endif()

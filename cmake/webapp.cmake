@@ -4,7 +4,8 @@
 # (createVelmora) that web/page.js calls after the start click. ASYNCIFY lets
 # the program's own loops wait for animation frames and message boxes.
 # The page's files from web/ are copied beside it and index.html is written
-# from the built files (cmake/webindex.cmake); pak.pak and qtn.mp3 are served
+# from the built files (velmora2k-kit index, the party kit's node program, which
+# writes a party's page the same way); pak.pak and qtn.mp3 are served
 # as separate files and fetched by the page, so the folder can be copied to
 # any static web host as it is.
 
@@ -38,7 +39,7 @@ set(web_downloads ${web_program_downloads} ${web_data_downloads})
 # The page's modules and style as they are (every .js and .css in web/); the
 # icons; the title picture (the preview image too) as a JPEG of
 # data/logo.png, a fifth of the PNG's bytes; index.html is written last, by
-# cmake/webindex.cmake, from everything else.
+# the kit's node program, from everything else.
 file(GLOB web_page_files RELATIVE ${CMAKE_SOURCE_DIR}/web CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/web/*.js ${CMAKE_SOURCE_DIR}/web/*.css)
 set(web_page_copies)
@@ -69,11 +70,11 @@ list(APPEND web_page_outputs ${VELMORA_WEB_SITE_DIR}/title.jpg)
 
 list(TRANSFORM web_data_downloads PREPEND ${VELMORA_WEB_SITE_DIR}/ OUTPUT_VARIABLE web_data_paths)
 file(GLOB web_text_pages ${CMAKE_SOURCE_DIR}/data/*.txt)
+string(REPLACE ";" "," web_download_list "${web_downloads}")
 add_custom_command(OUTPUT ${VELMORA_WEB_SITE_DIR}/index.html
-  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DSITE_DIR=${VELMORA_WEB_SITE_DIR}
-          -DSITE_URL=${VELMORA_SITE_URL} "-DDOWNLOADS=${web_downloads}" "-DPAGE_FILES=${web_page_files}"
-          -P ${CMAKE_SOURCE_DIR}/cmake/webindex.cmake
-  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/webindex.cmake ${CMAKE_SOURCE_DIR}/web/index.html
+  COMMAND node --no-experimental-fetch $<TARGET_FILE:velmora2k-kit> index ${VELMORA_WEB_SITE_DIR}
+          ${CMAKE_SOURCE_DIR}/data --downloads ${web_download_list} --site "${VELMORA_SITE_URL}"
+  DEPENDS velmora2k-kit velmora_kit_base ${CMAKE_SOURCE_DIR}/web/index.html
           ${CMAKE_SOURCE_DIR}/data/web/party.txt ${web_text_pages} ${web_page_outputs}
           velmora-web velmora_data ${web_data_paths}
   COMMENT "Writing the page index.html"

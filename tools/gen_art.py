@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Render every picture of the invitation except the glyph sheet:
-loading.png, on_load.png, logo.png, panel.png, textpanel.png, the five
-lit buttons on_*.png, mouse.png and chrome.png.
+"""Render the party-independent pictures of the invitation: on_load.png,
+the five lit buttons on_*.png, mouse.png and chrome.png, and the base
+layers layers/logo.png, layers/loading.png, layers/panel.png and
+layers/textpanel.png: those four pictures without the party's lettering,
+which the party kit letters (name, edition, dates, place) for each party.
 
-Usage: gen_art.py OUT_DIR [--party PARTY_DIR] [PICTURE ...]
-The lettered facts (name, edition, dates, place) come from the party
-folder (default: party/); each lettering is fitted into its box
-(LETTER_BOXES), by smaller type or two lines.
+Usage: gen_art.py OUT_DIR [PICTURE ...]   (PICTURE as "layers/logo.png")
+
+The buttons, the 3D window, the progress bar, the caption strip and the
+header band sit where layout.json puts them (read through layout.py).
 
 All pictures share one palette: deep blue and violet space, chrome
 lettering, gold and cyan accents.  Randomness (stars, clouds) comes from
@@ -20,61 +22,33 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import imgutil as iu  # noqa: E402
-import lettering as lt  # noqa: E402
-import party as pt  # noqa: E402
+import layout  # noqa: E402
 
-W, H = 640, 480
+W, H = layout.SCREEN
 SHAPE = (H, W)
 
 SANS_BOLD = "DejaVuSans-Bold.ttf"
 SANS = "DejaVuSans.ttf"
-SANS_LIGHT = "DejaVuSans-ExtraLight.ttf"
-COND_BOLD = "DejaVuSansCondensed-Bold.ttf"
 
 GOLD = (255, 196, 82)
 GOLD_LIGHT = (255, 234, 168)
-CYAN = (96, 206, 255)
-VIOLET = (120, 70, 200)
 
-# progress bar: drawn by the program at (224, 231), revealed column by
-# column in 24 steps
-BAR_X, BAR_Y, BAR_W, BAR_H = 224, 231, 192, 16
+# progress bar: drawn by the program on the loading screen, revealed column
+# by column in 24 steps
+BAR_X, BAR_Y, BAR_W, BAR_H = layout.LOADING_BAR
 
 # 3D window: rendered over the panel pixels and blended at 100/256
-WIN_X, WIN_Y, WIN_W, WIN_H = 480, 285, 150, 130
+WIN_X, WIN_Y, WIN_W, WIN_H = layout.WINDOW3D
 
 # menu buttons: (name, label, x, y, width, height).  Heights keep the hit
 # rectangles (x..x+w+2, y..y+h+2) apart; the widths line the right edges
 # up at column 396.
-BUTTONS = [
-    ("info", "INFO", 244, 164, 153, 30),
-    ("compo", "COMPO", 245, 202, 152, 30),
-    ("contact", "CONTACT", 245, 237, 152, 30),
-    ("credits", "CREDITS", 245, 273, 152, 30),
-    ("exit", "EXIT", 245, 326, 152, 30),
-]
+BUTTONS = layout.BUTTONS
 
 # the caption strip of the opening, where text is added onto the logo
-CAPTION_BOX = (293, 440, 605, 472)
+CAPTION_BOX = layout.CAPTION_BOX
 
-HEADER_ROWS = 50
-
-# Where each picture's lettering may reach, glow included: (x0, y0, x1,
-# y1), x1 and y1 exclusive.  The header band's boxes hold on both panels.
-LETTER_BOXES = {
-    "header": {"title": (6, 1, 634, 49), "edition": (300, 4, 634, 27),
-               "dates": (300, 26, 634, 45)},
-    "logo.png": {"title": (12, 56, 628, 240), "year": (12, 212, 628, 316),
-                 "edition": (12, 298, 628, 332)},
-    "loading.png": {"title": (40, 120, 600, 206), "year": (40, 190, 600, 216)},
-    "panel.png": {"title": (140, 51, 500, 140), "dates": (26, 286, 224, 336),
-                  "town": (26, 328, 224, 348), "country": (26, 348, 224, 370)},
-    "textpanel.png": {"dates": (486, 170, 626, 193), "town": (486, 193, 626, 213),
-                      "country": (486, 213, 626, 234)},
-}
-# The smallest type, in points, lettering is shrunk to before it breaks
-# into two lines or is reported as too long.
-MIN_TITLE, MIN_SMALL = 11, 7
+HEADER_ROWS = layout.HEADER_ROWS
 
 
 # ================================================================ shared
@@ -101,24 +75,9 @@ def space_background(seed, brightness=1.0, cloud=1.0):
     return img
 
 
-def chrome_fill(shape, top, bottom):
-    """Classic chrome lettering colours between rows top and bottom: sky
-    above a sharp horizon line, warm ground below."""
-    _xx, yy = iu.coords(shape)
-    t = (yy - top) / max(bottom - top, 1)
-    return iu.ramp(t, [
-        (0.00, (150, 190, 250)),
-        (0.30, (226, 238, 255)),
-        (0.47, (255, 255, 255)),
-        (0.50, (92, 104, 150)),
-        (0.53, (38, 34, 66)),
-        (0.68, (112, 78, 62)),
-        (0.86, (228, 176, 104)),
-        (1.00, (255, 236, 184)),
-    ])
-
-
 def gold_fill(shape, top, bottom):
+    """Gold colours between rows top and bottom: pale, warm, a dark band,
+    then light again."""
     _xx, yy = iu.coords(shape)
     t = (yy - top) / max(bottom - top, 1)
     return iu.ramp(t, [
@@ -128,29 +87,6 @@ def gold_fill(shape, top, bottom):
         (0.75, (170, 86, 30)),
         (1.0, (250, 190, 90)),
     ])
-
-
-def lettering(img, mask, fill, outline=(6, 6, 20), outline_px=2.0,
-              glow=None, glow_radius=10, glow_amount=0.9,
-              bevel_radius=2.5, shine=0.55):
-    """Draw text (coverage mask) with outer glow, dark outline, fill
-    colours and a bevel that catches light from the top left."""
-    if glow is not None:
-        g = iu.blur(mask, glow_radius)
-        g = np.clip(g * 2.2, 0, 1) * glow_amount
-        iu.add(img, glow, g)
-    if outline_px > 0:
-        ring = np.clip(iu.blur(mask, outline_px) * 3.0, 0, 1)
-        ring = np.maximum(ring, mask)
-        iu.blend(img, outline, ring * 0.9)
-    shade = iu.bevel_light(mask, bevel_radius)
-    col = fill.copy()
-    lift = np.clip(shade, 0, 1)[:, :, None]
-    dark = np.clip(-shade, 0, 1)[:, :, None]
-    col = col + (255.0 - col) * lift * shine
-    col = col * (1.0 - dark * 0.55)
-    iu.blend(img, col, mask)
-    return img
 
 
 def frame_box(img, x0, y0, x1, y1, width=4, radius=5):
@@ -189,63 +125,10 @@ def calm_window(img, x0, y0, w, h):
     return img
 
 
-def text_item(text, font, size, glow=0.0, outline=0.0, **where):
-    """A lettering item for lettering.fit: coverage, ink box, halo."""
-    m, box = iu.text_layer(SHAPE, text, font, size, **where)
-    return m, box, max(lt.halo(glow), lt.halo(outline))
-
-
-def fit_line(box, text, font, size, smallest, what, **style):
-    """One line of text made smaller until it fits box."""
-    return lt.fit(box, [(lambda sz: [text_item(text, font, sz, **style)],
-                         size, smallest)], what)
-
-
-def title_lines(chrome, place_line, size, smallest, two_lines_below):
-    """Layouts of a chrome title: one line from size down to smallest; when
-    it has several words, then two lines from two_lines_below down."""
-    layouts = [(lambda sz: place_line(chrome, sz, 0), size, smallest)]
-    split = lt.split_words(chrome)
-    if split and two_lines_below:
-        top, bottom = split
-        layouts.insert(1, (lambda sz: place_line(top, sz, -1) + place_line(bottom, sz, 0),
-                           two_lines_below[0], two_lines_below[1]))
-    return layouts
-
-
-def header_layout(party):
-    """The header band's lettering: title (chrome, then gold), edition and
-    the date line, fitted; the title gets the room the two lines leave."""
-    boxes = LETTER_BOXES["header"]
-    edition = fit_line(boxes["edition"], party["edition"].upper(), SANS, 10.5,
-                       MIN_SMALL, "edition", right=622, baseline=22, tracking=2.5)
-    # the date line leaves out the country, then the town, rather than
-    # shrink below a readable size
-    dates = lt.fit(boxes["dates"], [
-        (lambda sz, n=n: [text_item(party.header_line(n), SANS, sz, right=622,
-                                    baseline=36, tracking=1.2)], 9, smallest)
-        for n, smallest in ((3, 7.5), (2, 7.5), (1, MIN_SMALL))], "dates and place")
-    left = min(b[0] for _m, b, _h in edition + dates)
-    tb = boxes["title"]
-    chrome, gold = party.title_parts()
-
-    def place(size):
-        k = size / 24.0
-        items = [text_item(chrome, SANS_BOLD, size, glow=6, outline=1.2, x=18,
-                           baseline=34, tracking=3 * k, stretch=1.2)]
-        if gold:
-            box = items[0][1]
-            items.append(text_item(gold, SANS_BOLD, size, glow=6, outline=1.2,
-                                   x=box[0] + box[2] + 8 * k, baseline=34,
-                                   tracking=2 * k, stretch=1.1))
-        return items
-    title = lt.fit((tb[0], tb[1], left - 12, tb[3]), [(place, 24, MIN_TITLE)], "name")
-    return title, edition, dates
-
-
-def header_band(img, party):
+def header_band(img):
     """Rows 0..49, the same on the menu panel and on the page panel: a
-    dark metal strip with the event name and a gold rule."""
+    dark metal strip (the party kit letters the name onto it) and a gold
+    rule."""
     _xx, yy = iu.coords(SHAPE)
     band = (yy < HEADER_ROWS).astype(np.float64)
     col = iu.ramp(yy / HEADER_ROWS, [(0.0, (22, 24, 58)), (0.5, (12, 13, 36)),
@@ -257,71 +140,12 @@ def header_band(img, party):
     iu.add(img, GOLD, rule * fade * 0.95)
     glow = np.exp(-((yy - 47.0) ** 2) / 8.0) * fade * 0.25
     iu.add(img, (255, 150, 60), glow * (yy < HEADER_ROWS))
-    title, edition, dates = header_layout(party)
-    rows = (title[0][1][1], title[0][1][1] + title[0][1][3])
-    m = title[0][0]
-    lettering(img, m, chrome_fill(SHAPE, *rows), outline_px=1.2,
-              glow=(40, 40, 120), glow_radius=6, glow_amount=0.6,
-              bevel_radius=1.2)
-    for m2, _box2, _h in title[1:]:
-        lettering(img, m2, gold_fill(SHAPE, *rows), outline_px=1.2,
-                  glow=(120, 50, 10), glow_radius=6, glow_amount=0.5,
-                  bevel_radius=1.2)
-    iu.add(img, (150, 196, 255), edition[0][0] * 0.95)
-    iu.add(img, (210, 170, 110), dates[0][0] * 0.9)
     return img
 
 
 # ================================================================ pictures
 
-# The logo's glints sit on its lettering: (x, y, size) from the top left
-# of the ink box of the title and of the year, in pixels for ink boxes of
-# the reference sizes (the logo's own "VELMORA" and "2000"), scaled with
-# the box of the party's lettering.
-LOGO_TITLE_SIZE, LOGO_YEAR_SIZE = 80, 54
-TITLE_GLINTS, TITLE_REF = [(107, -12, 26), (385, 44, 20)], (518, 63)
-YEAR_GLINTS, YEAR_REF = [(137, 0, 16)], (210, 43)
-
-
-def logo_layout(party):
-    """The logo's lettering: chrome title lines, the gold year, the
-    spaced edition."""
-    boxes = LETTER_BOXES["logo.png"]
-    chrome, gold = party.title_parts()
-
-    def line(text, size, row):
-        k = size / LOGO_TITLE_SIZE
-        return [text_item(text, SANS_BOLD, size, glow=18, outline=3.0, cx=W / 2,
-                          baseline=200 + row * round(size * 1.1),
-                          tracking=4 * k, stretch=1.12)]
-    title = lt.fit(boxes["title"], title_lines(chrome, line, LOGO_TITLE_SIZE, 56, (56, 30)),
-                   "name")
-    year = []
-    if gold:
-        year = fit_line(boxes["year"], gold, SANS_BOLD, LOGO_YEAR_SIZE, 30, "year",
-                        glow=14, outline=2.5, cx=W / 2, baseline=282,
-                        tracking=14, stretch=1.15)
-    spaced = party.spaced_edition()
-    plain = party["edition"].upper()
-
-    def edition_line(text):
-        return lambda sz: [text_item(text, SANS, sz, glow=4, cx=W / 2,
-                                     baseline=318, tracking=1.5)]
-    edition = lt.fit(boxes["edition"], [(edition_line(spaced), 13, 8),
-                                        (edition_line(plain), 13, MIN_SMALL)],
-                     "edition")
-    return title, year, edition
-
-
-def glints(img, box, offsets, ref):
-    sx, sy = box[2] / ref[0], box[3] / ref[1]
-    for (dx, dy, size) in offsets:
-        sp = iu.sparkle(SHAPE, box[0] + dx * sx, box[1] + dy * sy,
-                        size * sy, 0.9)
-        iu.screen_add(img, sp[:, :, None] * 255.0)
-
-
-def make_logo(party):
+def make_logo():
     img = space_background(11, 1.0, 1.1)
     xx, yy = iu.coords(SHAPE)
     # planet: a dark disc whose rim crosses the lower part of the picture
@@ -350,25 +174,6 @@ def make_logo(party):
     # horizontal lens streak
     streak = np.exp(-((yy - fy) ** 2) / 2.0) * np.exp(-np.abs(xx - sun_x) / 160)
     iu.add(img, (120, 170, 255), streak * 0.6)
-
-    title, year, edition = logo_layout(party)
-    for m, box, _h in title:
-        top, bot = box[1] + 8, box[1] + box[3] - 6
-        lettering(img, m, chrome_fill(SHAPE, top, bot), outline_px=3.0,
-                  glow=(70, 60, 190), glow_radius=18, glow_amount=0.85,
-                  bevel_radius=3.0, shine=0.6)
-    for m2, box2, _h in year:
-        lettering(img, m2, gold_fill(SHAPE, box2[1] + 4, box2[1] + box2[3] - 4),
-                  outline_px=2.5, glow=(170, 70, 10), glow_radius=14,
-                  glow_amount=0.7, bevel_radius=2.2)
-    sub = edition[0][0]
-    iu.add(img, (140, 100, 255), np.clip(iu.blur(sub, 4) * 2, 0, 1) * 0.5)
-    iu.add(img, (170, 220, 255), sub)
-    # glints on the chrome and the gold
-    glints(img, title[0][1], TITLE_GLINTS, TITLE_REF)
-    if year:
-        glints(img, year[0][1], YEAR_GLINTS, YEAR_REF)
-
     # keep the caption strip dark so added text stays readable
     x0, y0, x1, y1 = CAPTION_BOX
     strip = np.zeros(SHAPE)
@@ -378,40 +183,14 @@ def make_logo(party):
     return img
 
 
-def loading_layout(party):
-    """The loading screen's chrome title lines and gold year."""
-    boxes = LETTER_BOXES["loading.png"]
-    chrome, gold = party.title_parts()
-
-    def line(text, size, row):
-        return [text_item(text, SANS_BOLD, size, glow=10, outline=1.6, cx=W / 2,
-                          baseline=184 + row * round(size * 1.1),
-                          tracking=3 * size / 34, stretch=1.15)]
-    title = lt.fit(boxes["title"], title_lines(chrome, line, 34, 22, (24, 14)), "name")
-    year = []
-    if gold:
-        year = fit_line(boxes["year"], gold, SANS_BOLD, 16, MIN_SMALL, "year",
-                        outline=1.0, cx=W / 2, baseline=207, tracking=6,
-                        stretch=1.1)
-    return title, year
-
-
-def make_loading(party):
-    """Loading screen: calm space, a small chrome title and the trough
-    the progress bar fills."""
+def make_loading():
+    """Loading screen: calm space and the trough the progress bar fills
+    (the party kit letters the title above it)."""
     img = space_background(5, 0.8, 0.8)
     xx, yy = iu.coords(SHAPE)
     # soft light pool behind the centre
     pool = np.exp(-(((xx - W / 2) / 260.0) ** 2 + ((yy - 232) / 120.0) ** 2))
     iu.add(img, (30, 26, 80), pool * 0.6)
-    title, year = loading_layout(party)
-    for m, box, _h in title:
-        lettering(img, m, chrome_fill(SHAPE, box[1] + 4, box[1] + box[3] - 3),
-                  outline_px=1.6, glow=(60, 50, 170), glow_radius=10,
-                  glow_amount=0.7, bevel_radius=1.6)
-    for m2, box2, _h in year:
-        lettering(img, m2, gold_fill(SHAPE, box2[1] + 2, box2[1] + box2[3] - 2),
-                  outline_px=1.0, glow=None, bevel_radius=1.0)
     # trough around the bar
     x0, y0, x1, y1 = BAR_X - 1, BAR_Y - 1, BAR_X + BAR_W + 1, BAR_Y + BAR_H + 1
     frame_box(img, x0, y0, x1, y1, width=4, radius=5)
@@ -524,12 +303,12 @@ def panel_base(seed):
     return img
 
 
-def panel_finish(img, party):
+def panel_finish(img):
     """Drawn last on both panels, over everything else, so that the two
     agree exactly where the program needs it: the header band (rows 0-49
     stay put during cross-fades) and the 3D window (its background is cut
     from the menu panel but also blended over the page panel)."""
-    header_band(img, party)
+    header_band(img)
     frame_box(img, WIN_X, WIN_Y, WIN_X + WIN_W, WIN_Y + WIN_H, width=4,
               radius=5)
     calm_window(img, WIN_X, WIN_Y, WIN_W, WIN_H)
@@ -569,39 +348,12 @@ def menu_plate(img):
     return img
 
 
-def panel_layout(party):
-    """The menu panel's chrome title and its date block (dates, town,
-    country; a line is left out when its fact is empty)."""
-    boxes = LETTER_BOXES["panel.png"]
-    chrome, _gold = party.title_parts()
-    title = lt.fit(boxes["title"], [
-        (lambda sz: [text_item(chrome, SANS_BOLD, sz, glow=12, outline=2.0, cx=W / 2,
-                               baseline=112, tracking=3 * sz / 44, stretch=1.15)],
-         44, MIN_TITLE)], "name")
-    block = {}
-    styles = {"short_dates": ("dates", SANS_BOLD, 20, 11, 40, 318, 1.5, 6),
-              "town": ("town", SANS_BOLD, 15, 9, 41, 342, 3, 0),
-              "country": ("country", SANS, 12, MIN_SMALL, 41, 362, 4, 0)}
-    for key, (name, font, size, smallest, x, base, tracking, glow) in styles.items():
-        if party[key]:
-            block[key] = fit_line(boxes[name], party[key].upper(), font, size,
-                                  smallest, key, glow=glow, outline=1.0 if glow else 0,
-                                  x=x, baseline=base, tracking=tracking)
-    return title, block
-
-
-def panel_pictures(party, lit_buttons=True):
+def panel_pictures():
     """The menu panel and the five lit buttons cut from the same art (the
-    lettering stays out of the buttons, so they are the same for every
-    party; lit_buttons=False leaves them out)."""
+    party's lettering stays out of the buttons, so they are the same for
+    every party)."""
     img = panel_base(21)
     xx, yy = iu.coords(SHAPE)
-    # mini logo above the menu
-    title, block = panel_layout(party)
-    m, box, _h = title[0]
-    lettering(img, m, chrome_fill(SHAPE, box[1] + 5, box[1] + box[3] - 4),
-              outline_px=2.0, glow=(70, 60, 190), glow_radius=12,
-              glow_amount=0.75, bevel_radius=2.0)
     sub, _ = iu.text_layer(SHAPE, "M A I N   M E N U", SANS, 10, cx=W / 2,
                            baseline=134, tracking=1)
     iu.add(img, GOLD, sub * 0.8)
@@ -609,20 +361,10 @@ def panel_pictures(party, lit_buttons=True):
     # the ringed planet sits where the page panel has it, so it stays in
     # place during the cross-fade
     emblem(img, 555, 112)
-    # date and place block, lower left
-    if "short_dates" in block:
-        t1, b1, _h = block["short_dates"][0]
-        lettering(img, t1, gold_fill(SHAPE, b1[1], b1[1] + b1[3] - 3),
-                  outline_px=1.0, glow=(120, 50, 10), glow_radius=6,
-                  glow_amount=0.5, bevel_radius=1.0)
-    if "town" in block:
-        iu.add(img, (170, 215, 255), block["town"][0][0])
-    if "country" in block:
-        iu.add(img, (140, 150, 200), block["country"][0][0] * 0.9)
     bar = ((xx >= 30) & (xx < 32) & (yy >= 296) & (yy < 368)).astype(float)
     iu.add(img, GOLD, bar * 0.8)
     footer(img, "MOVE THE MOUSE  -  LEFT BUTTON CHOOSES  -  ESC LEAVES")
-    panel_finish(img, party)
+    panel_finish(img)
 
     base = img.copy()
     lit_pics = {}
@@ -630,8 +372,6 @@ def panel_pictures(party, lit_buttons=True):
         ex = name == "exit"
         button_slot(img, x, y, w, h, False, ex)
         button_label(img, label, x, y, w, h, False, ex)
-        if not lit_buttons:
-            continue
         lit = base.copy()
         button_slot(lit, x, y, w, h, True, ex)
         button_label(lit, label, x, y, w, h, True, ex)
@@ -671,22 +411,7 @@ def emblem(img, cx, cy, radius=27.0):
     return img
 
 
-def textpanel_layout(party):
-    """The page panel's right column: dates, town and country."""
-    boxes = LETTER_BOXES["textpanel.png"]
-    column = []
-    for i, (key, name, colour) in enumerate([
-            ("short_dates", "dates", (255, 210, 130)),
-            ("town", "town", (170, 215, 255)),
-            ("country", "country", (140, 150, 200))]):
-        if party[key]:
-            column.append((fit_line(boxes[name], party[key].upper(), SANS, 11,
-                                    MIN_SMALL, key, cx=555, baseline=186 + 20 * i,
-                                    tracking=3), colour))
-    return column
-
-
-def make_textpanel(party):
+def make_textpanel():
     img = panel_base(21)
     xx, yy = iu.coords(SHAPE)
     # the text plate
@@ -702,8 +427,6 @@ def make_textpanel(party):
     iu.add(img, (90, 100, 190), np.clip(edge, 0, 1) * 0.75)
     # right column: the ringed planet of the logo, above the 3D window
     emblem(img, 555, 112)
-    for items, colour in textpanel_layout(party):
-        iu.add(img, colour, items[0][0] * 0.9)
     footer(img, None)
     hint, _ = iu.text_layer(SHAPE, "POINT AT THE TOP OR BOTTOM EDGE TO SCROLL",
                             SANS, 8.5, right=628, baseline=467, tracking=1.0)
@@ -711,7 +434,7 @@ def make_textpanel(party):
     # a dark pad under the "[rmb to back]" line drawn by the program
     pad = iu.rounded_rect(SHAPE, 4, 454, 122, 474, 4)
     iu.blend(img, (10, 10, 30), pad * 0.9)
-    panel_finish(img, party)
+    panel_finish(img)
     return img
 
 
@@ -796,58 +519,36 @@ def make_chrome():
     return img
 
 
-def fit_problems(party):
-    """What does not fit, as lettering.FitError messages; empty when every
-    lettering of every picture fits its box."""
-    problems = []
-    for layout in (header_layout, logo_layout, loading_layout, panel_layout,
-                   textpanel_layout):
-        try:
-            layout(party)
-        except lt.FitError as e:
-            problems.append(str(e))
-    return problems
-
-
-PICTURE_MAKERS = {
-    "logo.png": make_logo, "loading.png": make_loading,
-    "textpanel.png": make_textpanel,
+LAYERS = {
+    "layers/logo.png": make_logo,
+    "layers/loading.png": make_loading,
+    "layers/textpanel.png": make_textpanel,
 }
 
 
 def main(argv):
     args = argv[1:]
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    party_dir = os.path.join(root, "party")
-    if "--party" in args:
-        i = args.index("--party")
-        party_dir = args[i + 1]
-        del args[i:i + 2]
     out_dir = args[0] if args else "data"
     only = set(args[1:])
-    party, problems = pt.load(party_dir)
-    problems = problems.items + fit_problems(party)
-    if problems:
-        print("\n".join(problems), file=sys.stderr)
-        return 1
     pics = {}
 
     def want(*names):
         return not only or any(n in only for n in names)
 
-    for name, make in PICTURE_MAKERS.items():
+    for name, make in LAYERS.items():
         if want(name):
-            pics[name] = make(party)
+            pics[name] = make()
     if want("on_load.png"):
         pics["on_load.png"] = make_loadbar()
-    if want("panel.png", *("on_%s.png" % b[0] for b in BUTTONS)):
-        panel, lit = panel_pictures(party)
-        pics["panel.png"] = panel
+    if want("layers/panel.png", *("on_%s.png" % b[0] for b in BUTTONS)):
+        panel, lit = panel_pictures()
+        pics["layers/panel.png"] = panel
         pics.update(lit)
     if want("mouse.png"):
         pics["mouse.png"] = make_mouse()
     if want("chrome.png"):
         pics["chrome.png"] = make_chrome()
+    os.makedirs(os.path.join(out_dir, "layers"), exist_ok=True)
     for name, pic in sorted(pics.items()):
         iu.save_png(pic, os.path.join(out_dir, name))
     return 0

@@ -1,17 +1,19 @@
 #!/usr/bin/env python3
-"""Write the desktop icons dist/icons/velmora2k_N.png (N x N, RGB) from the
-logo: the chrome "V" of "VELMORA" on its starfield, cut square from
-data/logo.png and resampled to each size the desktop asks for; and
-dist/icons/velmora2k.ico, the Windows icon holding every size in the forms
-Windows draws right everywhere (the title bar, Explorer's lists): each size
-below 256 as a 32-bit BMP (blue, green, red, alpha, rows bottom-up, with an
-all-zero AND mask), 256 as a 32-bit RGBA PNG. Windows draws the colours of an
-RGB PNG without alpha with red and blue swapped.
+"""Write the desktop icons dist/icons/velmora2k_N.png (N x N, RGB) from
+their source, dist/icons/velmora2k_source.png: the chrome "V" of "VELMORA"
+on its starfield, cut square from the logo once, resampled to each size the
+desktop asks for; and dist/icons/velmora2k.ico, the Windows icon holding
+every size as a 32-bit BMP (blue, green, red, alpha, rows bottom-up, with an
+all-zero AND mask), which Windows draws right everywhere (the title bar,
+Explorer's lists) and which a party's release rewrites in place with its own
+icon (images of a fixed size each).
 
-    python3 tools/gen_icon.py [LOGO] [OUT_DIR]
+    python3 tools/gen_icon.py [SOURCE] [OUT_DIR]
 
-The same logo gives the same bytes on every run; the outputs are committed,
-so a build needs no generator. Run it again after changing the logo.
+The icons keep their own source, so that the logo's lettering can be drawn
+again (by the party kit) without the icons changing. The same source gives
+the same bytes on every run; the outputs are committed, so a build needs no
+generator.
 """
 import io
 import os
@@ -24,18 +26,17 @@ from PIL import Image
 import imgutil as iu
 
 SIZES = (16, 32, 48, 64, 128, 256)
-# The square of the 640 x 480 logo around the "V" (left, top, side).
-V_BOX = (44, 114, 96)
+# The source's side: the square of the 640 x 480 logo around the "V".
+SOURCE_SIDE = 96
 
 
-def icon(logo, size):
-    x, y, side = V_BOX
-    square = logo.crop((x, y, x + side, y + side))
-    return np.asarray(square.resize((size, size), Image.LANCZOS))
+def icon(source, size):
+    return np.asarray(source.resize((size, size), Image.LANCZOS))
 
 
-# Sizes from this one up are stored as PNG; smaller ones as BMP.
-ICO_PNG_SIDE = 256
+# Sizes from this one up would be stored as PNG; every size is below it, so
+# every image is a BMP of a fixed size.
+ICO_PNG_SIDE = 512
 BITMAPINFOHEADER_BYTES = 40
 
 
@@ -77,13 +78,13 @@ def write_ico(pictures, path):
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     root = os.path.dirname(here)
-    logo_path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "data", "logo.png")
+    source_path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "dist", "icons", "velmora2k_source.png")
     out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, "dist", "icons")
-    logo = Image.open(logo_path).convert("RGB")
-    if logo.size != (640, 480):
-        raise SystemExit("%s: the logo must be 640 x 480" % logo_path)
+    source = Image.open(source_path).convert("RGB")
+    if source.size != (SOURCE_SIDE, SOURCE_SIDE):
+        raise SystemExit("%s: the icon's source must be %d x %d" % (source_path, SOURCE_SIDE, SOURCE_SIDE))
     os.makedirs(out, exist_ok=True)
-    pictures = [icon(logo, size) for size in SIZES]
+    pictures = [icon(source, size) for size in SIZES]
     for size, picture in zip(SIZES, pictures):
         iu.save_png(picture, os.path.join(out, "velmora2k_%d.png" % size))
     write_ico(pictures, os.path.join(out, "velmora2k.ico"))

@@ -32,15 +32,7 @@ def save_png(rgb, path):
     img.save(path, "PNG", optimize=False, compress_level=9)
 
 
-def load_rgb(path):
-    return np.asarray(Image.open(path).convert("RGB"))
-
-
 # ---------------------------------------------------------------- colour
-
-def rgb(c):
-    return np.asarray(c, dtype=np.float64)
-
 
 def ramp(t, stops):
     """Colour ramp: t (array, any shape) through [(pos, (r, g, b)), ...]."""

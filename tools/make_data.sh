@@ -1,7 +1,11 @@
 #!/bin/sh
-# Regenerate every file in data/ from a party folder (default: party/, our
-# own invitation) with the generators in tools/, and check the result.
-# The same sources give the same bytes on every run.
+# Regenerate every file in data/ and check the result: the party-independent
+# files with the Python generators in tools/ (the glyph sheet, the short
+# font, the camera path, the art and the base layers in data/layers/, the
+# music), then the party's own files (the lettered pictures, the pages, the
+# captions, web/party.txt) from a party folder with the party kit, as
+# ./invitation.sh makes them for any party. The same sources give the same
+# bytes on every run.
 #
 #   tools/make_data.sh [OUT_DIR [PARTY_DIR]]   (default: data/ and party/)
 set -eu
@@ -27,5 +31,21 @@ done
 [ -n "$py" ] || { echo "no python3 with numpy and Pillow" >&2; exit 1; }
 
 cd "$root"
-"$py" "$here/make_party_data.py" "$party" "$out"
+for generator in gen_fonts gen_short_font gen_campath gen_art gen_music; do
+    "$py" "$here/$generator.py" "$out"
+done
+
+# The kit, built once, makes the party's files on the base just made.
+cmake --preset release >/dev/null
+cmake --build --preset release --target velmora2k-kit >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/base/fonts" "$work/base/data"
+cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf \
+   "$work/base/fonts/"
+cp -r "$out/layers" "$work/base/"
+find "$out" -maxdepth 1 -type f -exec cp {} "$work/base/data/" \;
+build/release/bin/velmora2k-kit data "$party" "$work/made" --base "$work/base"
+cp -r "$work/made/data/." "$out/"
+
 "$py" "$here/check_data.py" "$out"

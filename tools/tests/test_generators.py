@@ -18,7 +18,6 @@ import gen_campath  # noqa: E402
 import gen_fonts  # noqa: E402
 import gen_icon  # noqa: E402
 import gen_music  # noqa: E402
-import gen_pages  # noqa: E402
 import gen_short_font  # noqa: E402
 
 
@@ -75,40 +74,6 @@ class ShortFontTest(unittest.TestCase):
         sparse = psf1([bytes(8)] * 256, {65: [65]})
         with self.assertRaises(ValueError):
             gen_short_font.to_short_fnt(gen_short_font.parse_psf(sparse))
-
-
-class PagesTest(unittest.TestCase):
-    def test_layout_marks(self):
-        self.assertEqual(gen_pages.layout_line("_ABCD"), " " * 17 + "ABCD")
-        line = gen_pages.layout_line("Entry_120 crowns")
-        self.assertEqual(len(line), gen_pages.LEADER_WIDTH)
-        self.assertTrue(line.startswith("Entry ..."))
-        self.assertTrue(line.endswith("... 120 crowns"))
-        with self.assertRaises(gen_pages.PageError):
-            gen_pages.layout_line("a very long left side_" + "x" * 30)
-
-    def test_page_bytes(self):
-        data = gen_pages.build_page("one\n\n100% sure\n\n\n")
-        self.assertEqual(data, b"one\r\n\r\n100%% sure\r\nEND\r\n")
-
-    def test_validation_catches_bad_lines(self):
-        for bad in ("x" * 39, "a `quote`", "tab\there", "END of it", "50%",
-                    "caf\u00e9"):
-            with self.assertRaises(gen_pages.PageError, msg=bad):
-                gen_pages.validate_line(bad, "t")
-        gen_pages.validate_line("x" * 38, "t")
-        gen_pages.validate_line("100%% fine", "t")
-
-    def test_shipped_sources_pass_the_checker(self):
-        src = os.path.join(os.path.dirname(TOOLS), "party", "pages")
-        long_pages = 0
-        for page in gen_pages.PAGES:
-            with open(os.path.join(src, page + ".txt"), encoding="ascii") as f:
-                data = gen_pages.build_page(f.read(), page)
-            errors, count = check_data.check_page(data)
-            self.assertEqual(errors, [], page)
-            long_pages += count > 24
-        self.assertGreaterEqual(long_pages, 2)
 
 
 class CamPathTest(unittest.TestCase):
@@ -313,8 +278,8 @@ class IconTest(unittest.TestCase):
 
     def test_the_committed_icons_are_what_the_generator_makes(self):
         with tempfile.TemporaryDirectory() as out:
-            logo = os.path.join(os.path.dirname(TOOLS), "data", "logo.png")
-            with mock.patch.object(sys, "argv", ["gen_icon.py", logo, out]):
+            source = os.path.join(self.ICONS, "velmora2k_source.png")
+            with mock.patch.object(sys, "argv", ["gen_icon.py", source, out]):
                 gen_icon.main()
             for name in sorted(os.listdir(out)):
                 with open(os.path.join(out, name), "rb") as a, open(os.path.join(self.ICONS, name), "rb") as b:
