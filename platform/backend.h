@@ -60,6 +60,9 @@ class Backend {
   virtual void window_present(const uint32_t* pixels, int width, int height) = 0;
   virtual void window_close() = 0;
   virtual void* window_handle() = 0;
+  // The open window's icon: side x side pixels 0xAARRGGBB, rows from the
+  // top. A backend whose window has no icon of its own ignores it.
+  virtual void window_icon(const uint32_t* pixels, int side) { (void)pixels, (void)side; }
 
   // Keyboard queue: one code per key press (27 = Esc; the window's close
   // button queues 27). key_waiting never blocks.
@@ -85,6 +88,10 @@ class Backend {
   // silently on a clock that still advances in real time.
   virtual bool audio_silent() const { return false; }
   virtual uint32_t audio_clock_ms() = 0;
+  // Where the music starts when it is played, in milliseconds into it: 0,
+  // or the moment a preview of the run is asked to begin at (the studio's
+  // preview goes straight to the menu). The music clock counts on from it.
+  virtual uint32_t music_start_ms() { return 0; }
   virtual void audio_close() = 0;
   // Drops what the device has queued but not played (the source has moved
   // to a new position and should be heard from there at once).

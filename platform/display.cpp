@@ -63,6 +63,12 @@ void Console::close() {
   platform::backend().window_close();
 }
 
+void Console::icon(const uint32_t* pixels, int side) {
+  if (!open_) throw DynamicError("console icon: console is not open");
+  if (side <= 0) throw DynamicError("console icon: empty icon");
+  platform::backend().window_icon(pixels, side);
+}
+
 void* Console::window() {
   if (!open_) throw DynamicError("console window: console is not open");
   return platform::backend().window_handle();

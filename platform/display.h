@@ -82,6 +82,9 @@ class Console {
   void open(const char* title, int width, int height, const Format& format, int pages);
   void close();
   bool is_open() const { return open_; }
+  // The window's icon: side x side pixels 0xAARRGGBB (the only surface
+  // format with alpha), rows from the top.
+  void icon(const uint32_t* pixels, int side);
   void* window();
   bool key();
   Key read();

@@ -111,6 +111,11 @@ void HeadlessBackend::window_close() {
   window_open_ = false;
 }
 
+void HeadlessBackend::window_icon(const uint32_t* pixels, int side) {
+  icon_.assign(pixels, pixels + static_cast<size_t>(side) * static_cast<size_t>(side));
+  icon_side_ = side;
+}
+
 void* HeadlessBackend::window_handle() {
   return this;
 }

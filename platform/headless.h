@@ -2,7 +2,8 @@
 //
 // Contract:
 //  - window: no window; every present is counted and its pixels are kept
-//    (the latest frame always; each frame is also handed to frame_hook).
+//    (the latest frame always; each frame is also handed to frame_hook); the
+//    title and the icon are kept.
 //  - clock: virtual; audio_clock_ms and time_ms read
 //    floor(frames presented x 1000 / fps) whether or not audio was opened
 //    (audio_clock_ms less the time of an injected stall). The music source is opened and decoded
@@ -68,6 +69,7 @@ struct HeadlessConfig {
   bool no_audio_device = false;
   int64_t stall_from_ms = -1;   // -1: the device never stalls
   int64_t stall_until_ms = -1;  // -1: a stall never ends
+  uint32_t music_start_ms = 0;  // where the music starts (Backend::music_start_ms)
   std::vector<ScriptEvent> script;
 };
 
@@ -79,6 +81,7 @@ class HeadlessBackend : public Backend {
   void window_present(const uint32_t* pixels, int width, int height) override;
   void window_close() override;
   void* window_handle() override;
+  void window_icon(const uint32_t* pixels, int side) override;
 
   bool key_waiting() override;
   int key_read() override;
@@ -92,6 +95,7 @@ class HeadlessBackend : public Backend {
   void audio_play() override;
   bool audio_silent() const override;
   uint32_t audio_clock_ms() override;
+  uint32_t music_start_ms() override { return config_.music_start_ms; }
   void audio_close() override;
   void audio_flush() override { ++audio_flushes_; }
   void audio_state(AudioState state) override { audio_states_.push_back(state); }
@@ -104,6 +108,9 @@ class HeadlessBackend : public Backend {
   uint64_t frames() const { return frames_; }
   const std::vector<uint32_t>& last_frame() const { return last_frame_; }
   const std::string& title() const { return title_; }
+  // The window's icon as last set (0xAARRGGBB, side x side), empty before.
+  const std::vector<uint32_t>& icon() const { return icon_; }
+  int icon_side() const { return icon_side_; }
   bool window_is_open() const { return window_open_; }
   int windows_closed() const { return windows_closed_; }
   bool mouse_is_open() const { return mouse_.is_open(); }
@@ -138,6 +145,8 @@ class HeadlessBackend : public Backend {
   size_t next_event_ = 0;
   std::vector<uint32_t> last_frame_;
   std::string title_;
+  std::vector<uint32_t> icon_;
+  int icon_side_ = 0;
   bool window_open_ = false;
   int windows_closed_ = 0;
   bool audio_open_ = false;

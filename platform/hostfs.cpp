@@ -37,6 +37,10 @@ bool host_replace_file(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool host_remove_file(const std::string& path) {
+  return std::remove(path.c_str()) == 0;
+}
+
 bool host_regular_file_size(const std::string& path, uint64_t& size) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

@@ -20,6 +20,9 @@ bool host_file_readable(const std::string& path);
 // Renames the file from to the name to, replacing a file of that name.
 bool host_replace_file(const std::string& from, const std::string& to);
 
+// Removes the file at path; false when it cannot.
+bool host_remove_file(const std::string& path);
+
 // True when path is a regular file; its size in bytes goes to size.
 bool host_regular_file_size(const std::string& path, uint64_t& size);
 

@@ -51,6 +51,10 @@ bool host_replace_file(const std::string& from, const std::string& to) {
   return MoveFileExW(wide_from_utf8(from).c_str(), wide_from_utf8(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+bool host_remove_file(const std::string& path) {
+  return DeleteFileW(wide_from_utf8(path).c_str()) != 0;
+}
+
 bool host_regular_file_size(const std::string& path, uint64_t& size) {
   struct _stat64 st {};
   if (_wstat64(wide_from_utf8(path).c_str(), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return false;

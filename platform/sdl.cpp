@@ -104,6 +104,17 @@ class SdlBackend : public Backend {
 
   void window_close() override { shutdown_video(); }
 
+  // SDL copies the pixels; on X11 they become _NET_WM_ICON, on Windows the
+  // window's large and small icon.
+  void window_icon(const uint32_t* pixels, int side) override {
+    if (!window_) return;
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), side, side, 32,
+                                                           side * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (!icon) fail("SDL_CreateRGBSurfaceWithFormatFrom");
+    SDL_SetWindowIcon(window_, icon);
+    SDL_FreeSurface(icon);
+  }
+
   // Draws the texture, fitted to the window, and presents it; with vsync
   // this returns at the refresh that shows it.
   void show_texture() {

@@ -4,8 +4,9 @@
 //  - video: SDL's video driver; SDL_VIDEODRIVER, when set, names it. A driver
 //    that shows nothing (offscreen, dummy) is never taken unless named: with
 //    no display the window cannot open, a display error.
-//  - window: SDL window with the given title and a 640 x 480 client area,
-//    resizable; the picture is scaled to fit at any size with its aspect
+//  - window: SDL window with the given title (UTF-8) and icon (on X11
+//    _NET_WM_ICON, on Windows the window's large and small icon) and a
+//    640 x 480 client area, resizable; the picture is scaled to fit at any size with its aspect
 //    kept, centred on black: whole multiples by nearest (pixel-sharp),
 //    between them nearest up to the next whole multiple and then linear
 //    down (sharp, evenly sized pixels), below 1x linear. F11 and Alt+Enter

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -113,6 +114,8 @@ struct SoundSystem {
   int driver = kSoundDriver;
   bool initialized = false;
   int channels = 0;
+  // The playing stream's time at which play started (Backend::music_start_ms).
+  uint32_t start_ms = 0;
   StreamMixer mixer;
   platform::StallGuard guard;
   std::array<std::unique_ptr<sound_stream>, kMaxStreams> streams;
@@ -168,11 +171,13 @@ void notice(const char* text) {
   LOGW("%s\n", text);
 }
 
-// The music clock through the stall guard; tells the user when the device
-// stops and starts again, and on a new start moves the music to the clock.
+// The music clock through the stall guard, counted from where play started;
+// tells the user when the device stops and starts again, and on a new start
+// moves the music to the clock.
 uint32_t guarded_clock(SoundSystem& s) {
   platform::Backend& b = platform::backend();
-  const uint32_t t = s.guard.read(b.audio_clock_ms(), b.time_ms());
+  const uint32_t played = s.guard.read(b.audio_clock_ms(), b.time_ms());
+  const uint32_t t = played > UINT32_MAX - s.start_ms ? UINT32_MAX : played + s.start_ms;
   switch (s.guard.change()) {
     case platform::StallChange::Stalled:
       notice(kAudioStalledText);
@@ -276,6 +281,8 @@ int FSOUND_Stream_Play(int channel, sound_stream* stream) {
     return -1;
   }
   s.mixer.play(stream);
+  s.start_ms = platform::backend().music_start_ms();
+  if (s.start_ms != 0) s.mixer.seek(s.start_ms);
   s.guard.reset();
   platform::backend().audio_play();
   return channel == kAnyChannel ? 0 : channel;

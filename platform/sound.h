@@ -68,12 +68,13 @@ bool FSOUND_Init(int mixrate, int maxchannels, unsigned flags);
 // Opens and decodes an MPEG audio file by its plain name (codes 9, 10, 11,
 // 12); null on failure. Needs FSOUND_Init (code 2).
 sound_stream* FSOUND_Stream_OpenMpeg(const char* filename, unsigned mode);
-// Plays the stream from its start on channel (kAnyChannel: the first);
+// Plays the stream on channel (kAnyChannel: the first) from its start, or
+// from the backend's music_start_ms (a preview that begins further on);
 // returns the channel, or -1 (codes 2, 15). The device starts at the first
 // play; another stream playing is replaced.
 int FSOUND_Stream_Play(int channel, sound_stream* stream);
 // Milliseconds played since play started (carried on in real time while the
-// device stalls); 0 for a stream not playing.
+// device stalls), counted from where it started; 0 for a stream not playing.
 uint32_t FSOUND_Stream_GetTime(sound_stream* stream);
 // The code of the last operation.
 int FSOUND_GetError();

@@ -32,10 +32,13 @@ EM_JS(void, web_page_open, (const char* title, int width, int height), {
 // that Firefox reports as an uncaught exception whatever the page does.
 // (Each function is listed in ASYNCIFY_IMPORTS, cmake/webapp.cmake.)
 
-// Waits for the next animation frame; returns its time stamp (ms).
+// Waits for the page's next refresh (page.refresh: the next animation
+// frame, or sooner where the page hurries a run on); returns its time stamp
+// (ms). A run the page never wakes (the studio's preview, replaced by a newer
+// one) stays suspended and goes with its module.
 EM_JS(double, web_page_refresh, (), {
   return Asyncify.handleSleep(function(wakeUp) {
-    requestAnimationFrame(function(time) {
+    Module.page.refresh(function(time) {
       try {
         wakeUp(time);
       } catch (e) {
@@ -74,6 +77,8 @@ EM_JS(void, web_page_message, (const char* caption, const char* text), {
 });
 
 EM_JS(void, web_page_ended, (int code), { Module.page.ended(code); });
+
+EM_JS(unsigned, web_page_music_start, (), { return Module.page.musicStart() >>> 0; });
 
 EM_JS(int, web_player_open, (int rate, int channels), { return Module.page.audioOpen(rate, channels) ? 1 : 0; });
 
@@ -260,6 +265,8 @@ class WebBackend : public Backend {
     handed_ = whole(player_report().played);
     pull_audio();
   }
+
+  uint32_t music_start_ms() override { return web_page_music_start(); }
 
   uint32_t audio_clock_ms() override {
     if (!source_ || !playing_) return 0;

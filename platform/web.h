@@ -11,7 +11,9 @@
 //    for the next animation frame and puts them there with putImageData, so
 //    the canvas reads back exactly the program's pixels. While the tab is
 //    hidden no animation frame comes, so the run waits inside present and
-//    does no work. Closing the window blanks the canvas.
+//    does no work. Closing the window blanks the canvas. The window's title
+//    becomes the document's title; its icon is left aside (the page has its
+//    own icons).
 //  - keys: the page queues one code per key press (Esc is 27; printable keys
 //    their lower-case character); at most kKeyQueueLimit wait, later presses
 //    are dropped until the program reads.

@@ -446,4 +446,48 @@ TEST(SoundStall, TimeRunsOnSilentlyAndTheMusicResumesAtIt) {
   platform::backend_install(nullptr);
 }
 
+// A run asked to begin further on (the studio's preview of the menu): the
+// clock counts from the start point, the first samples are the tone's from
+// there (wrapped into the loop), and after a stall the music resumes at the
+// clock, start point included.
+TEST(SoundStart, PlayBeginsAtTheBackendsStartPoint) {
+  HeadlessConfig config;
+  config.fps = 100;
+  config.music_start_ms = 19000;
+  config.stall_from_ms = 200;
+  config.stall_until_ms = 1000;
+  HeadlessBackend hb(config);
+  platform::backend_install(&hb);
+  std::vector<int16_t> tone;
+  ASSERT_EQ(platform::mpeg_decode_file(kTone.c_str(), tone), MpegResult::Ok);
+  const size_t frames = tone.size() / 2;
+  auto heard_from = [&](uint32_t ms) {
+    std::vector<int16_t> heard(2 * 64);
+    hb.audio_source()->fill(heard.data(), 64);
+    const size_t from = static_cast<size_t>(ms) * kMixRate / 1000 % frames * 2;
+    return std::equal(heard.begin(), heard.end(), tone.begin() + static_cast<long>(from));
+  };
+  ASSERT_TRUE(FSOUND_Init(kMixRate, kMaxChannels, 0));
+  sound_stream* stream = FSOUND_Stream_OpenMpeg(kTone.c_str(), kMusicMode);
+  ASSERT_NE(stream, nullptr);
+  ASSERT_EQ(FSOUND_Stream_Play(kAnyChannel, stream), 0);
+  EXPECT_EQ(FSOUND_Stream_GetTime(stream), 19000u);
+  EXPECT_TRUE(heard_from(19000));
+  // As in the stall above: the device plays again after frame 100, and the
+  // music resumes at the clock, 510 ms on from the start point.
+  testing::internal::CaptureStderr();
+  const uint32_t pixel = 0;
+  uint32_t t = 0;
+  for (int frame = 0; frame <= 101; ++frame) {
+    t = FSOUND_Stream_GetTime(stream);
+    hb.window_present(&pixel, 1, 1);
+  }
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(t, 19510u);
+  EXPECT_EQ(hb.audio_flushes(), 1);
+  EXPECT_TRUE(heard_from(19510));
+  FSOUND_Close();
+  platform::backend_install(nullptr);
+}
+
 }  // namespace
