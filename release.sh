@@ -4,6 +4,8 @@
 #   velmora2k_VERSION_amd64.deb       the Debian package (Linux desktops)
 #   velmora2k-VERSION-win64.zip       the Windows release: unpack, double-click
 #   velmora2k-VERSION-web.zip         the web site: unpack onto a static host
+#   velmora2k-VERSION-studio.zip      the studio, where an organiser makes the
+#                                     invitation their party's (with web)
 # Usage: ./release.sh [--source-url URL] [deb|windows|web]
 #   one of them; all three without one. --source-url names where the
 #   programs' source is published; the Windows zip's LGPL notes give it with
@@ -100,8 +102,11 @@ program_source() {
 windows_licences() {  # windows_licences FOLDER
   local dir=$1 pkg v
   mkdir -p "$dir"
-  # Every library scripts/crossdeps.sh built, from the source it built.
+  # Every library scripts/crossdeps.sh built, from the source it built, but
+  # the party kit's own (FreeType, minizip): only velmora2k-kit links them,
+  # and the zip does not hold it.
   tail -n +2 "$windeps_versions" | while read -r pkg v; do
+    case $pkg in freetype|minizip) continue ;; esac
     crlf "build/windeps/src/$pkg-$v/debian/copyright" > "$dir/$pkg.txt"
   done
   crlf /usr/share/doc/mingw-w64-common/copyright > "$dir/mingw-w64-runtime-and-winpthreads.txt"
@@ -165,6 +170,24 @@ release_web() {
   zip_folder "$zip" "$stage" .
   rm -rf "$stage"
   echo "Web release: $zip ($(stat -c %s "$zip") bytes)"
+  release_studio
+}
+
+# The studio, a static folder of its own: it repacks the web zip above and,
+# when this version's Windows zip is made, that one (scripts/studio_release.sh
+# puts them in, through ./web.sh --build).
+release_studio() {
+  local name zip stage=build/release-stage
+  name=velmora2k-$(version)-studio
+  zip=$out/$name.zip
+  rm -rf "$zip" "$stage/$name"
+  mkdir -p "$stage"
+  cp -a build/studio "$stage/$name"
+  zip_folder "$zip" "$stage" "$name"
+  rm -rf "$stage/$name"
+  [ -f "build/studio/release/velmora2k-$(version)-win64.zip" ] ||
+    echo "release.sh: the studio holds no Windows zip (./release.sh windows first): it will make none" >&2
+  echo "Studio release: $zip ($(stat -c %s "$zip") bytes)"
 }
 
 case $what in

@@ -1,6 +1,7 @@
 // driver: see driver.h.
 #include "app/driver.h"
 
+#include "app/identity.h"
 #include "app/stages.h"
 #include "gfx2d/pixel.h"
 #include "gfx2d/surfaces.h"
@@ -12,7 +13,9 @@
 int entry_routine() {
   loading_open_archive();
   try {
-    console.open(kWindowTitle, kScreenWidth, kScreenHeight, pixfmt, 0);
+    console.open(window_title().c_str(), kScreenWidth, kScreenHeight, pixfmt, 0);
+    const WindowIcon icon = window_icon();
+    console.icon(icon.pixels.data(), icon.side);
     console.window();
     screen = new ptc::Surface(kScreenWidth, kScreenHeight, pixfmt);
     target = new ptc::Surface(kScreenWidth, kScreenHeight, pixfmt);

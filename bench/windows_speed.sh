@@ -18,10 +18,10 @@ if [ ! -f "$windows" ] || [ ! -f "$native" ]; then
   exit 1
 fi
 source tests/wine.sh
+trap wine_end EXIT
 wine_setup "$PWD"
 # wine's server stays up between the runs, as it does on a desktop session.
 wineserver -p
-trap 'wineserver -k' EXIT
 
 seconds() {  # seconds N COMMAND...: the wall time of a run of N frames
   local n=$1 start end

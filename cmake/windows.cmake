@@ -9,13 +9,15 @@
 #   velmora2k.exe          the invitation, a GUI program (no console window)
 #   velmora2k-capture.exe  the capture tool, a console program
 #   paktool.exe            the archive tool, a console program
+#   velmora2k-kit.exe      the party kit, a console program, with its base
+#                          files in kit-base/ beside it
 #   wine_tests.exe         the unit tests that must pass on Windows too (with
 #                          VELMORA_WIN_TESTS): Linux's results, file calls
 # Each carries a manifest (DPI aware, UTF-8 code page) and version
 # information; velmora2k.exe also the icon.
 
 set(VELMORA_WIN_DEPS ${CMAKE_SOURCE_DIR}/build/windeps/prefix CACHE PATH
-    "Prefix of the Windows builds of SDL2, zlib, libpng, libjpeg-turbo and libmpg123")
+    "Prefix of the Windows builds of SDL2, zlib, libpng, libjpeg-turbo, libmpg123, FreeType and minizip")
 option(VELMORA_WIN_TESTS "Build the tests that run under wine" ON)
 
 # libglibc-sincos.a: glibc's sin, cos and sincos, the Linux build's maths, in
@@ -61,12 +63,18 @@ function(velmora_resources target description)
   string(REPLACE "." "," VELMORA_RC_VERSION_COMMAS ${VELMORA_RC_VERSION4})
   set(VELMORA_RC_MANIFEST ${CMAKE_BINARY_DIR}/resources/${target}.manifest)
   set(VELMORA_RC_ICON "")
+  set(rc ${CMAKE_BINARY_DIR}/resources/${target}.rc)
+  # windres reads the manifest and the icon, but the build does not see them
+  # as inputs of the resource script: a changed one builds it again.
+  set(rc_inputs ${VELMORA_RC_MANIFEST})
   if(ARGC GREATER 2)
     set(VELMORA_RC_ICON "1 ICON \"${ARGV2}\"")
+    list(APPEND rc_inputs ${ARGV2})
   endif()
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${rc_inputs}")
   configure_file(${CMAKE_SOURCE_DIR}/dist/windows/program.manifest ${VELMORA_RC_MANIFEST} @ONLY)
-  configure_file(${CMAKE_SOURCE_DIR}/dist/windows/program.rc.in ${CMAKE_BINARY_DIR}/resources/${target}.rc @ONLY)
-  target_sources(${target} PRIVATE ${CMAKE_BINARY_DIR}/resources/${target}.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/dist/windows/program.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
 endfunction()
 
 # velmora_program(TARGET DESCRIPTION SOURCE... [ICON FILE]): one program with
@@ -83,6 +91,16 @@ velmora_program(velmora2k "Velmora2K invitation" app/main.cpp ICON ${CMAKE_SOURC
 set_target_properties(velmora2k PROPERTIES WIN32_EXECUTABLE ON)
 velmora_program(velmora2k-capture "Velmora2K invitation, frame capture" tools/velmora2k_capture.cpp)
 velmora_program(paktool "Velmora2K archive tool" tools/paktool.cpp)
+
+# The party kit over FreeType and minizip (their headers found as on Linux,
+# where pkg-config names their own folders).
+include(${CMAKE_SOURCE_DIR}/cmake/kit.cmake)
+velmora_cross_libraries(win_kit_libraries ${VELMORA_WIN_DEPS} windows libfreetype.a libminizip.a libz.a)
+velmora_kit_library(${win_kit_libraries})
+target_include_directories(velmora_kit SYSTEM PUBLIC ${VELMORA_WIN_DEPS}/include/freetype2 ${VELMORA_WIN_DEPS}/include/minizip)
+velmora_program(velmora2k-kit "Velmora2K party kit" tools/velmora2k_kit.cpp)
+target_link_libraries(velmora2k-kit PRIVATE velmora_kit)
+velmora_kit_base(${VELMORA_BIN_DIR})
 
 # The checks that need the Windows build itself, run under wine by the
 # script tests: GoogleTest from its sources (Debian's libgtest-dev).

@@ -125,14 +125,51 @@ PATH="$work/nobin" "$capture" --frames 5 --video "$work/none.mp4" >/dev/null 2>"
 check "video without ffmpeg exit code" [ "$?" -eq 1 ]
 check "video without ffmpeg message" grep -q "ffmpeg" "$work/err"
 
-# ... and a video with the music where ffmpeg is installed.
+# ... and, where ffmpeg is installed, a video made for upload: a visit ended
+# by Esc in the menu (at frame 1200, so that the fade to black runs from
+# frame 1200 to the last, 1231) at the invitation's own 60 frames a second;
+# 1920 x 1080 with the picture at 2x centred on black; H.264 High, yuv420p,
+# AAC, the index before the data; every frame there and the sound as long as
+# the picture; the music fading out with the picture.
 if command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null; then
-  "$capture" --frames 90 --fps 30 --video "$work/v.mp4" >/dev/null
-  check "video run" [ "$?" -eq 0 ]
-  streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$work/v.mp4" | tr '\n' ' ')
-  check "video has picture and sound" [ "$streams" = "video audio " ]
-  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/v.mp4")
-  check "video lasts 3 seconds" awk -v d="$duration" 'BEGIN { exit !(d > 2.8 && d < 3.3) }'
+  printf '1200 key 27\n' >"$work/visit.txt"
+  out=$("$capture" --input "$work/visit.txt" --video "$work/v.mp4")
+  check "video run ends with 0" [ "$?" -eq 0 ]
+  check "video run's line" [ "$(echo "$out" | tail -n 1)" = "ended: exit code 0 after 1232 frames" ]
+  check "no part of the first pass is left" [ ! -e "$work/v.mp4.picture.mp4" ]
+  probe() { ffprobe -v error -select_streams "$1" -show_entries "$2" -of csv=p=0 "$work/v.mp4"; }
+  check "video: H.264 High 1920x1080 yuv420p at 60/1" \
+    [ "$(probe v stream=codec_name,profile,width,height,pix_fmt,r_frame_rate)" = "h264,High,1920,1080,yuv420p,60/1" ]
+  check "sound: AAC" [ "$(probe a stream=codec_name)" = "aac" ]
+  order=$(ffprobe -v trace "$work/v.mp4" 2>&1 | grep -o "type:'\(moov\|mdat\)'" | head -n 2 | tr -d "\n'")
+  check "the index comes before the data (faststart): $order" [ "$order" = "type:moovtype:mdat" ]
+  frames=$(ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 "$work/v.mp4")
+  check "every presented frame is in the video ($frames)" [ "$frames" = 1232 ]
+  sound=$(probe a stream=duration)
+  check "the sound lasts as long as the picture ($sound s)" awk -v d="$sound" 'BEGIN { exit !(d >= 20.52 && d < 20.56) }'
+  ffmpeg -v error -ss 12 -i "$work/v.mp4" -frames:v 1 "$work/logo.png"
+  black=$(convert "$work/logo.png" -crop 320x1080+0+0 -format '%[fx:maxima]' info:)
+  inside=$(convert "$work/logo.png" -crop 1280x960+320+60 -format '%[fx:mean]' info:)
+  check "the picture is centred on black (border $black, picture $inside)" \
+    awk -v b="$black" -v p="$inside" 'BEGIN { exit !(b < 0.08 && p > 0.05) }'
+  # The frame at 2x is the captured frame enlarged by whole pixels, as far
+  # as H.264 keeps it (a smoothed enlargement is 0.02 away, the sharp one 0.008).
+  "$capture" --frames 721 --save 720 --out "$work/shot" >/dev/null
+  convert "$work/shot/frame_000720.png" -filter point -resize 200% "$work/shot2.png"
+  convert "$work/logo.png" -crop 1280x960+320+60 +repage "$work/inside.png"
+  rmse=$(compare -metric RMSE "$work/inside.png" "$work/shot2.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/')
+  check "the picture is the frame at 2x (RMSE $rmse)" awk -v r="$rmse" 'BEGIN { exit !(r < 0.012) }'
+  ffmpeg -v error -sseof -0.02 -i "$work/v.mp4" -frames:v 1 "$work/last.png"
+  last=$(convert "$work/last.png" -format '%[fx:mean]' info:)
+  check "the last frame is the end of the fade to black ($last)" awk -v m="$last" 'BEGIN { exit !(m < 0.01) }'
+  loudness() {
+    ffmpeg -hide_banner -nostats -ss "$1" -t "$2" -i "$work/v.mp4" -vn -af volumedetect -f null - 2>&1 |
+      sed -n 's/.*mean_volume: \(.*\) dB/\1/p'
+  }
+  before=$(loudness 19 1)
+  end=$(loudness 20.43 0.1)
+  check "the music fades out with the picture ($before dB before the fade, $end dB at the end)" \
+    awk -v a="$before" -v b="$end" 'BEGIN { exit !(b < a - 15) }'
 fi
 
 checks_done

@@ -4,8 +4,8 @@
 // input, saves chosen frames as PNG, and reports how the run ended:
 //   ended: exit code C after N frames     (the program ended; exit code C)
 //   stopped: after N frames               (--frames stopped it; exit code 0)
-// With --video FILE the presented frames are also piped to ffmpeg, which
-// encodes them with the music (looped from its start) into FILE.
+// With --video FILE the presented frames are also encoded with the music by
+// ffmpeg into a video made for upload (see Video).
 // When stderr is a terminal, the run's progress is shown there, rewritten in
 // place a few times a second; on a pipe or file nothing is added.
 #include <algorithm>
@@ -24,6 +24,8 @@
 #include <vector>
 
 #include "app/driver.h"
+#include "app/menu.h"
+#include "gfx2d/pixel.h"
 #include "platform/headless.h"
 #include "platform/hostfs.h"
 #include "platform/process.h"
@@ -72,7 +74,10 @@ constexpr const char* kUsage =
     "  --log FILE     write the diagnostic log to FILE\n"
     "  --fail WHAT    inject a fault: mouse, sound, display@N, or stall@A[-B] (the\n"
     "                 audio device stops playing at A ms, and plays again at B)\n"
-    "  --video FILE   also encode the frames with the music through ffmpeg\n"
+    "  --video FILE   also make a video for upload, with the music (needs ffmpeg):\n"
+    "                 MP4, 1920 x 1080 at the --fps rate, the picture at 2x on\n"
+    "                 black, H.264 High and AAC, the music fading out with the\n"
+    "                 picture's closing fade\n"
     "  -h, --help     show this help\n"
     "  --version      show the version\n";
 
@@ -193,29 +198,135 @@ Options parse(int argc, char** argv) {
   return o;
 }
 
-// Starts ffmpeg reading raw frames (bytes blue, green, red, unused per pixel,
-// as the pixels lie in memory) from a pipe; the music from qtn.mp3 in the
-// run's folder is looped from its start and cut to the video's length.
-FILE* video_open(const std::string& file, double fps) {
-  if (!platform::host_program_on_path("ffmpeg")) {
-    std::fprintf(stderr,
-                 "velmora2k-capture: --video needs ffmpeg, which is not installed "
-                 "(on Debian: apt-get install ffmpeg)\n");
-    std::exit(1);
-  }
-  char rate[32];
-  std::snprintf(rate, sizeof rate, "%.6f", fps);
-  FILE* pipe = platform::host_pipe_open(
-      "ffmpeg", {"-y", "-loglevel", "error", "-f", "rawvideo", "-pixel_format", "bgr0", "-video_size",
-                 "640x480", "-framerate", rate, "-i", "-", "-stream_loop", "-1", "-i", "qtn.mp3", "-map",
-                 "0:v", "-map", "1:a", "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
-                 "yuv420p", "-c:a", "aac", "-b:a", "192k", "-shortest", file});
-  if (!pipe) {
-    std::fprintf(stderr, "velmora2k-capture: cannot start ffmpeg\n");
-    std::exit(1);
-  }
-  return pipe;
+// The video made for upload: kVideoWidth x kVideoHeight at the run's frame
+// rate, the 640 x 480 picture enlarged kPictureScale times by whole pixels
+// (no smoothing) and centred on black; H.264 High profile in yuv420p
+// (BT.709, limited range), AAC sound, and the index at the start of the file
+// (faststart) so that it plays while it downloads.
+//
+// ffmpeg runs twice. While the invitation runs, the frames are piped to it
+// (bytes blue, green, red, unused per pixel, as they lie in memory) and
+// encoded into FILE.picture.mp4 beside FILE. When the run has ended, the
+// music (qtn.mp3 of the run's folder, looped from its start) is cut to the
+// picture's exact length, faded out over the picture's last fade (the menu's
+// fade to black, which ends the run; none when the run ends without one) and
+// put with the picture, copied as it is, into FILE. The sound is never cut
+// short of the picture nor the picture of the sound.
+constexpr int kVideoWidth = 1920;
+constexpr int kVideoHeight = 1080;
+constexpr int kPictureScale = 2;
+constexpr const char* kPicturePart = ".picture.mp4";
+constexpr const char* kMusicFile = "qtn.mp3";
+constexpr const char* kAudioBitrate = "192k";
+
+std::string decimal(double value) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.6f", value);
+  return text;
 }
+
+class Video {
+ public:
+  Video(std::string file, double fps) : file_(std::move(file)), picture_(file_ + kPicturePart), fps_(fps) {}
+
+  // Starts the first pass; ends the tool with 1 when ffmpeg cannot run.
+  void start(int width, int height) {
+    if (!platform::host_program_on_path("ffmpeg")) {
+      std::fprintf(stderr,
+                   "velmora2k-capture: --video needs ffmpeg, which is not installed "
+                   "(on Debian: apt-get install ffmpeg)\n");
+      std::exit(1);
+    }
+    const int scaled_w = width * kPictureScale;
+    const int scaled_h = height * kPictureScale;
+    char filter[256];
+    std::snprintf(filter, sizeof filter,
+                  "scale=%d:%d:flags=neighbor:out_color_matrix=bt709:out_range=tv,format=yuv420p,"
+                  "pad=%d:%d:%d:%d:black",
+                  scaled_w, scaled_h, kVideoWidth, kVideoHeight, (kVideoWidth - scaled_w) / 2,
+                  (kVideoHeight - scaled_h) / 2);
+    char size[32];
+    std::snprintf(size, sizeof size, "%dx%d", width, height);
+    pipe_ = platform::host_pipe_open(
+        "ffmpeg", {"-y", "-loglevel", "error", "-f", "rawvideo", "-pixel_format", "bgr0", "-video_size", size,
+                   "-framerate", decimal(fps_), "-i", "-", "-vf", filter, "-c:v", "libx264", "-profile:v", "high",
+                   "-preset", "veryfast", "-crf", "18", "-colorspace", "bt709", "-color_primaries", "bt709",
+                   "-color_trc", "bt709", "-color_range", "tv", "-an", picture_});
+    if (!pipe_) {
+      std::fprintf(stderr, "velmora2k-capture: cannot start ffmpeg\n");
+      std::exit(1);
+    }
+  }
+
+  // One presented frame; fading tells that it belongs to the picture's
+  // closing fade.
+  void frame(const uint32_t* px, int width, int height, bool fading) {
+    if (failed_ || !pipe_) return;
+    if (std::fwrite(px, sizeof(uint32_t) * static_cast<size_t>(width), static_cast<size_t>(height), pipe_) !=
+        static_cast<size_t>(height)) {
+      std::fprintf(stderr, "velmora2k-capture: ffmpeg stopped taking frames\n");
+      fail();
+      return;
+    }
+    if (!fading) {
+      fade_from_ = -1;
+    } else if (fade_from_ < 0) {
+      fade_from_ = static_cast<int64_t>(frames_);
+    }
+    ++frames_;
+  }
+
+  // Ends the first pass and makes FILE; false (said on stderr) when it
+  // could not be made.
+  bool finish() {
+    if (failed_) return false;
+    if (!pipe_ || frames_ == 0) {
+      std::fprintf(stderr, "velmora2k-capture: no frame was shown, so no video was made\n");
+      return false;
+    }
+    const bool encoded = platform::host_pipe_close(pipe_);
+    pipe_ = nullptr;
+    const bool made = encoded && add_music();
+    platform::host_remove_file(picture_);
+    if (!made) std::fprintf(stderr, "velmora2k-capture: ffmpeg failed\n");
+    return made;
+  }
+
+ private:
+  void fail() {
+    failed_ = true;
+    platform::host_pipe_close(pipe_);
+    pipe_ = nullptr;
+    platform::host_remove_file(picture_);
+  }
+
+  // Seconds of frames at the run's rate, rounded up to the microsecond, so
+  // that a cut there keeps the whole last frame.
+  std::string seconds(uint64_t frames) const {
+    return decimal(std::ceil(static_cast<double>(frames) / fps_ * 1e6) / 1e6);
+  }
+
+  bool add_music() {
+    std::string sound_filter = "anull";
+    if (fade_from_ >= 0) {
+      sound_filter = "afade=t=out:st=" + decimal(static_cast<double>(fade_from_) / fps_) +
+                     ":d=" + decimal(static_cast<double>(frames_ - static_cast<uint64_t>(fade_from_)) / fps_);
+    }
+    FILE* pipe = platform::host_pipe_open(
+        "ffmpeg", {"-nostdin", "-y", "-loglevel", "error", "-i", picture_, "-stream_loop", "-1", "-i", kMusicFile,
+                   "-map", "0:v", "-map", "1:a", "-c:v", "copy", "-af", sound_filter, "-c:a", "aac", "-b:a",
+                   kAudioBitrate, "-t", seconds(frames_), "-movflags", "+faststart", file_});
+    return pipe && platform::host_pipe_close(pipe);
+  }
+
+  std::string file_;
+  std::string picture_;
+  double fps_;
+  FILE* pipe_ = nullptr;
+  bool failed_ = false;
+  uint64_t frames_ = 0;
+  int64_t fade_from_ = -1;  // the first frame of the fade that runs to the end
+};
 
 bool wanted(const Options& o, uint64_t frame) {
   if (o.save_all) return true;
@@ -345,21 +456,20 @@ int main(int argc, char** argv) {
                  "velmora2k-capture: runs until the invitation is ended or interrupted "
                  "(no --frames, and no Esc or close in an input script)\n");
   }
-  static FILE* video = nullptr;
+  static std::optional<Video> video;
   static std::optional<Progress> progress;
   if (platform::stderr_is_terminal()) {
     progress.emplace(o.config.fps, o.config.max_frames, platform::stderr_takes_escapes());
   }
-  if (!o.video_file.empty()) video = video_open(o.video_file, o.config.fps);
+  if (!o.video_file.empty()) {
+    video.emplace(o.video_file, o.config.fps);
+    video->start(kScreenWidth, kScreenHeight);
+  }
 
   auto* backend = new platform::HeadlessBackend(o.config);
   backend->frame_hook = [&o](uint64_t index, const uint32_t* px, int w, int h) {
     if (progress) progress->frame_done(index + 1);
-    if (video && std::fwrite(px, sizeof(uint32_t) * w, h, video) != static_cast<size_t>(h)) {
-      std::fprintf(stderr, "velmora2k-capture: ffmpeg stopped taking frames\n");
-      platform::host_pipe_close(video);
-      video = nullptr;
-    }
+    if (video) video->frame(px, w, h, main_state == kStateFadeOut || main_state == kStateExit);
     if (!wanted(o, index)) return;
     char name[32];
     std::snprintf(name, sizeof name, "/frame_%06llu.png", static_cast<unsigned long long>(index));
@@ -369,9 +479,8 @@ int main(int argc, char** argv) {
     }
   };
   backend->exit_hook = [backend](int code, bool stopped) {
-    if (video && !platform::host_pipe_close(video)) std::fprintf(stderr, "velmora2k-capture: ffmpeg failed\n");
-    video = nullptr;
     if (progress) progress->finish(backend->frames());
+    const bool video_made = !video || video->finish();
     if (stopped) {
       std::printf("stopped: after %llu frames\n", static_cast<unsigned long long>(backend->frames()));
     } else {
@@ -379,6 +488,9 @@ int main(int argc, char** argv) {
                   static_cast<unsigned long long>(backend->frames()));
     }
     std::fflush(stdout);
+    // A video asked for and not made is a failed run, whatever the
+    // invitation's own end.
+    if (!video_made) std::exit(1);
   };
   platform::backend_install(backend);
   platform::process_exit(entry_routine());
