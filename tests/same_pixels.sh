@@ -7,7 +7,9 @@
 #   ways, back to the menu, hover, Esc and the fade to black.
 # Every frame must be byte-identical, both runs must end with the same closing
 # line and write the same stderr, and the archive that the build's paktool
-# packs must equal the native one.
+# packs must equal the native one. Where the build has the party kit's
+# program, it makes the example party's files (examples/skargard) as the
+# native one does: the same pak.pak and every file of data/ byte for byte.
 #
 # Usage: same_pixels.sh BIN_DIR SOURCE_DIR web|windows [DATA_DIR OTHER_DIR]
 #   web      the WebAssembly build under node (build/web-cmake, ./web.sh --build)
@@ -41,6 +43,7 @@ case $build in
       exit 1
     fi
     other_capture=(node --no-experimental-fetch "$web_bin/velmora2k-capture.js")
+    other_kit=(node --no-experimental-fetch "$web_bin/velmora2k-kit.js")
     [ -n "$other_dir" ] && data=$other_dir
     ;;
   windows)
@@ -50,9 +53,11 @@ case $build in
       exit 1
     fi
     source "$here/wine.sh"
+    trap 'wine_end; rm -rf "$work"' EXIT
     wine_setup "$source_dir"
     data=${other_dir:-$bin_dir}
     other_capture=(wine "$win_bin/velmora2k-capture.exe")
+    other_kit=(wine "$win_bin/velmora2k-kit.exe")
     ;;
   *)
     echo "usage: same_pixels.sh BIN_DIR SOURCE_DIR web|windows" >&2
@@ -106,6 +111,33 @@ print(f"{len(names)} frames compared, {len(differ)} differ{': ' + ' '.join(diffe
 sys.exit(1 if differ or len(names) < 280 else 0)
 PY
 check "every frame byte-identical" [ "$?" -eq 0 ]
+
+# The party kit: each program reads the base files beside itself.
+# same_files A B: the same files under both folders, byte for byte.
+same_files() {
+  local a=$1 b=$2 name
+  diff <(cd "$a" && find . -type f | LC_ALL=C sort) <(cd "$b" && find . -type f | LC_ALL=C sort) >&2 || return 1
+  while IFS= read -r -d '' name; do
+    cmp "$a/$name" "$b/$name" >&2 || return 1
+  done < <(cd "$a" && find . -type f -print0)
+}
+# made STATUS OUT_DIR: a kit's run ended well and wrote the archive and data.
+made() {
+  [ "$1" -eq 0 ] && [ -s "$2/pak.pak" ] && [ -n "$(ls -A "$2/data" 2>/dev/null)" ]
+}
+if [ -f "${other_kit[-1]}" ]; then
+  party=$source_dir/examples/skargard
+  "$bin_dir/velmora2k-kit" data "$party" "$work/kit-native" >"$work/kit-native.log" 2>&1
+  status=$?
+  check "the native kit makes the example party's files (exit code $status)" made "$status" "$work/kit-native" ||
+    cat "$work/kit-native.log" >&2
+  "${other_kit[@]}" data "$party" "$work/kit-other" >"$work/kit-other.log" 2>&1
+  status=$?
+  check "the $build kit makes them too (exit code $status)" made "$status" "$work/kit-other" ||
+    cat "$work/kit-other.log" >&2
+  check "the kits' pak.pak byte-identical" cmp "$work/kit-native/pak.pak" "$work/kit-other/pak.pak"
+  check "the kits' data/ files byte-identical" same_files "$work/kit-native/data" "$work/kit-other/data"
+fi
 
 [ -n "$data_dir" ] && build=other_data   # the checks below are of our own data
 case $build in

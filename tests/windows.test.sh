@@ -7,6 +7,9 @@
 #     is a GUI program, the tools console programs; the zip's pak.pak is the
 #     Linux build's; the capture tool and paktool take a folder whose name
 #     has a space and a letter outside ASCII on their command lines;
+#     velmora2k.exe's icon, read back with wrestool and icotool, is ours at
+#     every size, each a 32-bit bitmap (the fixed-size slot a party's icons
+#     are written into);
 #  2. unpacked into a folder whose name has a space and a letter outside
 #     ASCII, velmora2k.exe reaches the menu silently; an absolute pointer
 #     move onto INFO and a quick click open the page, whose pixels are the
@@ -27,12 +30,12 @@ if [ -z "$zip" ]; then
   exit 1
 fi
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 export ASAN_OPTIONS=detect_leaks=0
 here=$(dirname "$0")
 source "$here/checks.sh"
 source "$here/expected_page.sh"
 source "$here/wine.sh"
+trap 'wine_end; rm -rf "$work"' EXIT
 wine_setup "$source_dir"
 
 # --- 1. The zip.
@@ -79,6 +82,24 @@ subsystem() { awk '/^Subsystem/ { print $2 }' "$work/$1.dump"; }
 check "velmora2k.exe is a GUI program" [ "$(subsystem velmora2k)" = 00000002 ]
 check "velmora2k-capture.exe is a console program" [ "$(subsystem velmora2k-capture)" = 00000003 ]
 check "paktool.exe is a console program" [ "$(subsystem paktool)" = 00000003 ]
+# The program's icon: each image of its icon group (RT_ICON, read raw) is a
+# bitmap (a 40-byte header), not a PNG, and each size read back is the
+# desktop icon of that size, pixel for pixel, and opaque.
+if check "wrestool and icotool (Debian's icoutils) are installed" command -v wrestool icotool >/dev/null; then
+  mkdir -p "$work/icon"
+  wrestool -x --raw -t3 "$folder/velmora2k.exe" -o "$work/icon/"
+  wrestool -x -t14 "$folder/velmora2k.exe" -o "$work/icon/group.ico"
+  headers=$(for f in "$work"/icon/*_3_*; do od -An -tx1 -N4 "$f"; done | tr -d ' ' | sort | uniq -c | tr -s ' ')
+  check "velmora2k.exe's icon images are all bitmaps ($headers)" [ "$headers" = " 6 28000000" ]
+  icotool -x -o "$work/icon" "$work/icon/group.ico"
+  for side in 16 32 48 64 128 256; do
+    png=$(ls "$work/icon/"group_*_"${side}x${side}x32.png" 2>/dev/null)
+    differ=$(compare -metric AE "$png" "$source_dir/dist/icons/velmora2k_$side.png" null: 2>&1)
+    alpha=$(convert "$png" -format '%[fx:minima.a]' info: 2>&1)
+    check "velmora2k.exe's $side px icon is ours ($differ pixels differ, least alpha $alpha)" \
+      [ "$differ" = 0 -a "$alpha" = 1 ]
+  done
+fi
 
 # The page the quick click on INFO opens.
 expected_page "$bin_dir" 177 "$work/page.png" || exit 1
@@ -94,6 +115,7 @@ data=$4
 expected_missing_code=$5
 expected_box=$6
 source "$here/checks.sh"
+source "$here/xwindow.sh"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv,wineoss.drv="
 
 # The window's picture origin in the latest shot: where the menu panel's
@@ -133,7 +155,7 @@ ended() {
 
 wine "$folder/velmora2k.exe" 2>"$work/stderr" &
 pid=$!
-win=$(timeout 60 xdotool search --sync --name '^Velmora2K invitation$' | head -n 1)
+win=$(window_named '^Velmora2K invitation$')
 check "a window titled 'Velmora2K invitation' appears" [ -n "$win" ]
 # The opening lasts 19 seconds; look for the menu every second, for a minute and a half.
 sleep 15
@@ -176,7 +198,7 @@ rm "$folder/qtn.mp3"
 wine "$folder/velmora2k.exe" 2>"$work/stderr" &
 pid=$!
 caption=${expected_box%%: *}
-box=$(timeout 60 xdotool search --sync --name "^$caption\$" | head -n 1)
+box=$(window_named "^$caption\$")
 check "a message box captioned '$caption' tells why" [ -n "$box" ]
 sleep 1
 [ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
@@ -191,7 +213,7 @@ mkdir -p "$lone"
 cp "$folder/velmora2k.exe" "$lone/"
 wine "$lone/velmora2k.exe" 2>"$work/stderr" &
 pid=$!
-box=$(timeout 60 xdotool search --sync --name '^KORAL ERROR !$' | head -n 1)
+box=$(window_named '^KORAL ERROR !$')
 check "the lone program's box appears, captioned 'KORAL ERROR !'" [ -n "$box" ]
 sleep 1
 [ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
@@ -215,6 +237,9 @@ missing_code=${missing_code%% *}
 missing_box=$(grep -m1 ': ' "$work/nomusic.err")
 echo "Linux without qtn.mp3: $missing_box; $missing_line"
 
+# The console programs above started this prefix's server without a display:
+# the window's program starts a new one on the virtual display.
+wine_restart
 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/xrun.sh" "$here" "$work" "$folder" "$source_dir/data" "$missing_code" \
   "$missing_box"
 check "the run under wine" [ "$?" -eq 0 ]

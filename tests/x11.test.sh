@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The real velmora2k as people use it, on a virtual X display without a
 # window manager (Xvfb, SDL's x11 driver), with xdotool as the hands:
-#  1. the window is titled "Velmora2K invitation" with a 640 x 480 client
-#     area, and Esc sent to it at once ends the run with exit code 0;
+#  1. the window is titled "Velmora2K invitation" (WM_NAME and
+#     _NET_WM_NAME) with a 640 x 480 client area, its icon (_NET_WM_ICON) is
+#     ours, dist/icons/velmora2k_64.png, pixel for pixel, and Esc sent to it at
+#     once ends the run with exit code 0;
 #  2. on a machine without an audio output device (forced: ALSA with a device
 #     that does not exist) the music plays silently on a running clock: the
 #     user is told once, and the 19-second opening still leads to the menu,
@@ -40,6 +42,11 @@ export ASAN_OPTIONS=detect_leaks=0
 
 # The page the quick click on COMPO opens.
 expected_page "$bin_dir" 215 "$work/page.png" || exit 1
+# Our window icon as xprop prints _NET_WM_ICON: "64,64," and the opaque
+# pixels in decimal.
+convert "$source_dir/dist/icons/velmora2k_64.png" -depth 8 RGB:- | od -An -v -tu1 -w3 |
+  awk 'BEGIN { printf "64,64" } { printf ",%.0f", 4278190080 + $1 * 65536 + $2 * 256 + $3 } END { print "" }' \
+  >"$work/our_icon.txt"
 
 cat >"$work/xrun.sh" <<'XRUN'
 set -u
@@ -47,6 +54,7 @@ bin_dir=$1
 work=$2
 data=$3
 source "$4/checks.sh"
+source "$4/xwindow.sh"
 export SDL_VIDEODRIVER=x11
 
 pid=
@@ -55,7 +63,7 @@ win=
 launch() {
   "$bin_dir/velmora2k" 2>"$work/stderr" &
   pid=$!
-  win=$(timeout 20 xdotool search --sync --name '^Velmora2K invitation$' | head -n 1)
+  win=$(window_named '^Velmora2K invitation$' 20)
   if [ -z "$win" ]; then
     echo "no window titled 'Velmora2K invitation' appeared" >&2
     kill "$pid" 2>/dev/null
@@ -140,11 +148,19 @@ fits() {
   check "the picture fits ${w}x${h}" fitted "$w" "$h" $(((w - pw) / 2)) $(((h - ph) / 2)) "$pw" "$ph" >/dev/null
 }
 
-# --- Run 1: title, size, Esc at once.
+# --- Run 1: title, icon, size, Esc at once.
 export SDL_AUDIODRIVER=dummy
 check "a window titled 'Velmora2K invitation' appears" launch || { checks_done; exit 1; }
 echo "window $win, client area $(geometry)"
 check "the client area is 640x480" [ "$(geometry | cut -d+ -f1)" = "640x480" ]
+names=$(xprop -id "$win" -notype WM_NAME _NET_WM_NAME)
+echo "$names"
+check "WM_NAME and _NET_WM_NAME are the title" [ "$names" = 'WM_NAME = "Velmora2K invitation"
+_NET_WM_NAME = "Velmora2K invitation"' ]
+# _NET_WM_ICON: width, height, then each pixel as 0xAARRGGBB.
+window_icon "$win" "$work/our_icon.txt" >"$work/icon.txt"
+echo "icon: $(cut -c 1-40 "$work/icon.txt")..."
+check "the window's icon is ours, pixel for pixel" cmp -s "$work/icon.txt" "$work/our_icon.txt"
 sleep 1
 check "Esc at once ends the run with exit code 0" finish || { checks_done; exit 1; }
 
