@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Builds the libraries that the cross builds link statically, from Debian's
 # own source packages:
-#   web      zlib, libpng, libjpeg-turbo and libmpg123 for WebAssembly
-#            (emscripten), for the browser build: build/webdeps/
+#   web      zlib, libpng, libjpeg-turbo, libmpg123, and for the party kit
+#            FreeType and minizip, and for the studio's MP3 encoder
+#            libmp3lame, for WebAssembly (emscripten), for the browser
+#            build: build/webdeps/
 #   windows  the same, SDL2, and glibc's sin, cos and sincos for 64-bit
 #            Windows (MinGW-w64, the posix thread model), for the Windows
 #            build: build/windeps/
 #
 # Usage: scripts/crossdeps.sh web|windows [--refresh]
+#   CROSSDEPS_DIR=FOLDER builds into FOLDER instead of build/webdeps or
+#   build/windeps (a second set of libraries beside the one the builds use).
 #
 # Everything of a target lives under its folder: a private apt state (the
 # system's apt configuration is only read, never changed), the unpacked
@@ -22,23 +26,28 @@ set -euo pipefail
 # The script's own path, resolved before changing folder: its content is part
 # of every library's stamp.
 script=$(readlink -f "${BASH_SOURCE[0]}")
+# A folder given is named from where the script was started.
+[ -z "${CROSSDEPS_DIR:-}" ] || CROSSDEPS_DIR=$(readlink -m "$CROSSDEPS_DIR")
 cd "$(dirname "$script")/.."
 
 target=${1:-}
 refresh=${2:-}
-# Each target's libraries in build order (libpng needs zlib): each Debian
+# Each target's libraries in build order (libpng, FreeType and minizip need
+# zlib): each Debian
 # source package with the function that builds it.
 case $target in
   web)
-    root=$PWD/build/webdeps
+    root=${CROSSDEPS_DIR:-$PWD/build/webdeps}
     libraries=(zlib:build_zlib_configure libpng1.6:build_libpng libjpeg-turbo:build_libjpeg_turbo
-               mpg123:build_mpg123)
+               mpg123:build_mpg123 freetype:build_freetype minizip:build_minizip
+               lame:build_lame)
     compiler_version() { emcc --version | sed -n 1p; }
     ;;
   windows)
-    root=$PWD/build/windeps
+    root=${CROSSDEPS_DIR:-$PWD/build/windeps}
     libraries=(zlib:build_zlib_cmake libpng1.6:build_libpng libjpeg-turbo:build_libjpeg_turbo
-               mpg123:build_mpg123 libsdl2:build_sdl2 glibc:build_glibc_sincos)
+               mpg123:build_mpg123 libsdl2:build_sdl2 glibc:build_glibc_sincos
+               freetype:build_freetype minizip:build_minizip)
     mingw=x86_64-w64-mingw32
     compiler_version() { "$mingw-gcc-posix" --version | sed -n 1p; }
     ;;
@@ -171,6 +180,11 @@ if [ "$target" = web ]; then
   mpg123_cpu=generic_fpu
   # libpng's x86 filters are not compiled for WebAssembly.
   png_target_options=(-DPNG_HARDWARE_OPTIMIZATIONS=OFF)
+  # FreeType flattens curves one way where SSE2 is there (x86-64: the Linux
+  # and Windows builds) and another way elsewhere, which moves a few glyph
+  # pixels by one: WebAssembly gets SSE2 too (emscripten turns it into
+  # WebAssembly SIMD), so that its glyphs are Linux's.
+  freetype_cflags="$cflags -msse2"
 
   cmake_configure() {  # SOURCE BUILD_DIR OPTION...
     local src=$1 b=$2
@@ -187,6 +201,8 @@ if [ "$target" = web ]; then
      CFLAGS="$cflags" emconfigure ./configure --prefix="$prefix" "$@" &&
      emmake make -j"$jobs" "$goal")
   }
+  c_compiler=emcc
+  c_archiver=emar
 else
   cflags="-O2 $path_map"
   build_subdir=win-build
@@ -195,6 +211,7 @@ else
   # the processor, so that the music decodes to the same samples as on Linux.
   mpg123_cpu=x86-64
   png_target_options=()
+  freetype_cflags=$cflags
 
   cmake_configure() {  # SOURCE BUILD_DIR OPTION... (the windows preset's toolchain)
     local src=$1 b=$2
@@ -211,10 +228,33 @@ else
      CC="$mingw-gcc-posix" CFLAGS="$cflags" ./configure --prefix="$prefix" "$@" &&
      make -j"$jobs" "$goal")
   }
+  c_compiler=$mingw-gcc-posix
+  c_archiver=$mingw-gcc-ar-posix
 fi
 
+# A library without a build system we can cross-compile with, or with much
+# more than we need: the C files named compiled with the target's compiler
+# and flags (and the library's own compiler options given first, such as
+# -I and -D) into the static library prefix/lib/LIBRARY.
+compile_library() {  # LIBRARY BUILD_DIR [-OPTION...] C_FILE...
+  local lib=$1 b=$2 file objects=() flags
+  shift 2
+  read -ra flags <<< "$cflags"
+  while [ $# -gt 0 ] && [ "${1#-}" != "$1" ]; do flags+=("$1"); shift; done
+  rm -rf "$b"
+  mkdir -p "$b" "$prefix/lib"
+  for file in "$@"; do
+    objects+=("$b/$(basename "${file%.c}").o")
+    "$c_compiler" "${flags[@]}" -I"$prefix/include" -c "$file" -o "${objects[-1]}"
+  done
+  rm -f "$prefix/lib/$lib"
+  "$c_archiver" rcs "$prefix/lib/$lib" "${objects[@]}"
+}
+
 # ---- Each library's options, given once for both targets.
-png_options=(-DZLIB_ROOT="$prefix" -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a"
+# zlib as the libraries that use it find it: the one built here.
+zlib_options=(-DZLIB_ROOT="$prefix" -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a")
+png_options=("${zlib_options[@]}"
              -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
              -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_EXECUTABLES=ON "${png_target_options[@]}")
 # libjpeg-turbo: the static decoding library alone, without its SIMD code
@@ -227,6 +267,32 @@ jpeg_options=(-DCMAKE_INSTALL_LIBDIR="$prefix/lib" -DWITH_SIMD=OFF -DENABLE_SHAR
 mpg123_options=(--host="$host" --disable-shared --enable-static --with-cpu="$mpg123_cpu"
                 --disable-modules --with-audio=dummy)
 sdl2_options=(-DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON)
+# FreeType: the static library with its default modules, Debian's own
+# configuration (its patches enable the same options the Linux library has)
+# and, as Debian builds it, without bzip2 and HarfBuzz; PNG (colour emoji)
+# and Brotli (WOFF2) are left out too: the kit draws outlines of TrueType
+# fonts only. zlib reads gzip-compressed fonts.
+freetype_options=(-DBUILD_SHARED_LIBS=OFF -DFT_REQUIRE_ZLIB=ON "${zlib_options[@]}"
+                  -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON)
+# minizip: writing and reading zips over its ioapi, which the kit gives its
+# own in-memory functions; the file tools of Debian's library (mztools, the
+# Windows file functions) are not needed.
+minizip_sources=(ioapi.c zip.c unzip.c)
+minizip_headers=(ioapi.h zip.h unzip.h)
+# libmp3lame: the encoding library alone (no frontend, no mpglib decoder),
+# compiled directly: lame's configure predates WebAssembly hosts. Its
+# config.h is written here with what configure finds on x86-64 Linux (the
+# IEEE 754 shortcuts and the fast logarithm included) less the SSE code.
+lame_config='#define STDC_HEADERS 1
+#define HAVE_ERRNO_H 1
+#define HAVE_FCNTL_H 1
+#define HAVE_INTTYPES_H 1
+#define HAVE_STDINT_H 1
+#define TAKEHIRO_IEEE754_HACK 1
+#define USE_FAST_LOG 1
+#define LAME_LIBRARY_BUILD 1
+typedef float ieee754_float32_t;
+typedef double ieee754_float64_t;'
 
 # ---- The libraries.
 build_zlib_configure() {  # zlib's own configure script, for WebAssembly
@@ -344,6 +410,31 @@ EOF
   "$mingw-gcc-ar-posix" rcs "$prefix/lib/libglibc-sincos.a" "$b"/*.o
 }
 
+build_freetype() {
+  local src=$1 b=$1/$build_subdir
+  cmake_configure "$src" "$b" "${freetype_options[@]}" -DCMAKE_C_FLAGS="$freetype_cflags"
+  cmake --build "$b" -j"$jobs" --target freetype
+  cmake --install "$b"
+}
+
+build_minizip() {
+  # Installed as Debian installs it: the headers in include/minizip/.
+  local src=$1
+  compile_library libminizip.a "$src/$build_subdir" "${minizip_sources[@]/#/$src/}"
+  mkdir -p "$prefix/include/minizip"
+  cp "${minizip_headers[@]/#/$src/}" "$prefix/include/minizip/"
+}
+
+build_lame() {
+  local src=$1 config=$1/$build_subdir-config
+  rm -rf "$config"
+  mkdir -p "$config" "$prefix/include/lame"
+  echo "$lame_config" > "$config/config.h"
+  compile_library libmp3lame.a "$src/$build_subdir" -DHAVE_CONFIG_H -I"$config" -I"$src/include" \
+    -I"$src/libmp3lame" "$src"/libmp3lame/*.c
+  cp "$src/include/lame.h" "$prefix/include/lame/"
+}
+
 builder_of() {  # PACKAGE: the function that builds it, from $libraries
   local entry
   for entry in "${libraries[@]}"; do
@@ -363,8 +454,10 @@ for pkg in "${packages[@]}"; do
   # this script (its flags and build steps) changed.
   if [ "$(cat "$prefix/stamps/$pkg" 2>/dev/null)" != "$version $key" ]; then
     echo "crossdeps: building $pkg $version for $target"
+    started=$SECONDS
     "$(builder_of "$pkg")" "$src"
     echo "$version $key" > "$prefix/stamps/$pkg"
+    echo "crossdeps: built $pkg for $target in $((SECONDS - started)) s"
   fi
   built+=("$pkg $version")
 done

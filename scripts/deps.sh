@@ -5,22 +5,25 @@
 # Quick when everything is already there: it only asks dpkg.
 set -euo pipefail
 
+# libfreetype-dev, libminizip-dev and the DejaVu faces: the party kit's
+# lettering and zips.
 build_packages=(cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libpng-dev
-                zlib1g-dev libjpeg62-turbo-dev)
+                zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libminizip-dev fonts-dejavu-core)
 # What the tests need beyond the builds; firefox-esr and webkit2gtk-driver are
 # the browser engines the web tests drive beside Chromium; xfonts-base holds
 # the X fonts SDL's message boxes are drawn with (a bare Xvfb has none that
-# fit, and the box then fails to appear).
+# fit, and the box then fails to appear); icoutils reads the Windows program's
+# icon back.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps xfonts-base
                python3 python3-pil python3-numpy fonts-dejavu-core imagemagick ffmpeg clang libclang-rt-14-dev
-               lintian appstream
+               lintian appstream icoutils
                firefox-esr webkit2gtk-driver)
 # The Debian package: its manual pages are made from the tools' --help.
 deb_packages=(help2man man-db dpkg-dev)
 # The browser build: the WebAssembly compiler, node to run its tools, what
-# scripts/crossdeps.sh needs to fetch and unpack Debian's library sources, and the
-# browser the web tests drive.
-web_packages=(emscripten nodejs node-acorn npm dpkg-dev xz-utils make python3 chromium imagemagick)
+# scripts/crossdeps.sh needs to fetch and unpack Debian's library sources, the
+# browser the web tests drive, and zip for the studio's copy of the site.
+web_packages=(emscripten nodejs node-acorn npm dpkg-dev xz-utils make python3 chromium imagemagick zip)
 # The Windows build: the MinGW-w64 cross compiler (posix threads), what
 # scripts/crossdeps.sh needs to build Debian's library sources with it,
 # GoogleTest's sources for the checks under wine, wine to run the programs,

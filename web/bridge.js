@@ -5,24 +5,26 @@
 // other way, what the page calls in the program (_web_key, _web_pointer_at,
 // ...), is listed in platform/web.h.
 //
-// | call                       | arguments -> result                     | EM_JS function          | C++ caller                  |
-// |----------------------------|-----------------------------------------|-------------------------|-----------------------------|
-// | open(title, width, height) | window title, logical size              | web_page_open           | WebBackend::window_open     |
-// | draw(rgba, width, height)  | Uint8Array view of RGBA in the heap     | web_page_frame          | WebBackend::window_present  |
-// | close()                    |                                         | web_page_close          | WebBackend::window_close    |
-// | messageBox(caption, text)  | -> Promise, settled when dismissed      | web_page_message        | WebBackend::message_box     |
-// | ended(code)                | the exit code                           | web_page_ended          | WebBackend::on_exit         |
-// | pointerActive()            | the menu reads the pointer from now on  | web_page_pointer_active | WebBackend::mouse_acquire   |
-// | sound(state)               | 'playing', 'stalled' or 'silent'        | web_page_sound          | WebBackend::audio_state     |
-// | audioOpen(rate, channels)  | the program's PCM format -> bool        | web_player_open         | WebBackend::audio_open      |
-// | audioPlay()                | count from zero                         | web_player_play         | WebBackend::audio_play      |
-// | audioPush(samples)         | Int16Array of interleaved samples (own) | web_player_push         | WebBackend::pull_audio      |
-// | audioFlush()               | drop what is queued                     | web_player_flush        | WebBackend::audio_flush     |
-// | audioClose()               |                                         | web_player_close        | WebBackend::audio_close     |
-// | audioReport()              | -> {played, time, buffered, now,        | web_player_report       | WebBackend::audio_clock_ms, |
-// |                            | latency, valid} (player.status)         |                         | audio_flush, pull_audio     |
-// | filePending(name)          | -> bool: the page is fetching it        | web_file_pending        | platform::file_arrival_wait |
-// | fileWait(name)             | -> Promise, settled when it is there    | web_file_wait           | (when filePending)          |
+// | call                       | arguments -> result                    | EM_JS function          | C++ caller                  |
+// |----------------------------|----------------------------------------|-------------------------|-----------------------------|
+// | open(title, width, height) | window title, logical size             | web_page_open           | WebBackend::window_open     |
+// | draw(rgba, width, height)  | Uint8Array view of RGBA in the heap    | web_page_frame          | WebBackend::window_present  |
+// | close()                    |                                        | web_page_close          | WebBackend::window_close    |
+// | messageBox(caption, text)  | -> Promise, settled when dismissed     | web_page_message        | WebBackend::message_box     |
+// | ended(code)                | the exit code                          | web_page_ended          | WebBackend::on_exit         |
+// | pointerActive()            | the menu reads the pointer from now    | web_page_pointer_active | WebBackend::mouse_acquire   |
+// | sound(state)               | 'playing', 'stalled' or 'silent'       | web_page_sound          | WebBackend::audio_state     |
+// | audioOpen(rate, channels)  | the program's PCM format -> bool       | web_player_open         | WebBackend::audio_open      |
+// | audioPlay()                | count from zero                        | web_player_play         | WebBackend::audio_play      |
+// | audioPush(samples)         | Int16Array, interleaved (the player's) | web_player_push         | WebBackend::pull_audio      |
+// | audioFlush()               | drop what is queued                    | web_player_flush        | WebBackend::audio_flush     |
+// | audioClose()               |                                        | web_player_close        | WebBackend::audio_close     |
+// | audioReport()              | -> {played, time, buffered, now,       | web_player_report       | WebBackend::audio_clock_ms, |
+// |                            | latency, valid} (player.status)        |                         | audio_flush, pull_audio     |
+// | refresh(wake)              | wake(time, ms) at the next frame       | web_page_refresh        | WebBackend::window_present  |
+// | musicStart()               | -> ms into the music to start at       | web_page_music_start    | WebBackend::music_start_ms  |
+// | filePending(name)          | -> bool: the page is fetching it       | web_file_pending        | platform::file_arrival_wait |
+// | fileWait(name)             | -> Promise, settled when it is there   | web_file_wait           | (when filePending)          |
 //
 // An added call goes into this table, into this object and into an EM_JS
 // function; tests/web/browser.mjs drives every one of them.
@@ -75,6 +77,8 @@ export function pageFor(run, files) {
     audioFlush: () => player.flush(),
     audioClose: () => player.stop(),
     audioReport: () => player.status(),
+    refresh: (wake) => requestAnimationFrame(wake),
+    musicStart: () => 0,
     filePending: (name) => files.pending(name),
     fileWait: (name) => files.wait(name),
   };

@@ -22,14 +22,13 @@
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import puppeteer from 'puppeteer-core';
 import {serve} from './serve.mjs';
-import {startWebKit} from './webdriver.mjs';
+import {kLayout, kWidth, kHeight, inButton} from './layout.mjs';
+import {engines} from './drivers.mjs';
+import {watchErrors} from './errors.mjs';
 
 const [siteDir, expectDir] = process.argv.slice(2);
 const kViewport = {width: 1366, height: 768};
-const kWidth = 640;
-const kHeight = 480;
 const kMenuTimeout = 120000;
 const kStepTimeout = 30000;
 const kPollMs = 100;
@@ -42,11 +41,13 @@ const kMenuOverlap = 120;
 const kPaceMs = 3000;
 // Time for an error at the end of a run to reach the console.
 const kSettleMs = 1000;
-const kInfo = {x: 262, y: 172};
-const kExit = {x: 320, y: 340};
+// Where INFO's and EXIT's highlights lie, in picture pixels.
+const kInfo = inButton('info', 18, 8);
+const kExit = inButton('exit', 75, 14);
 const kRegions = {
-  loading: {x: 0, y: 0, w: 640, h: 231, file: 'loading_top.rgb', label: 'the loading screen'},
-  menu: {x: 0, y: 0, w: 640, h: 50, file: 'panel_header.rgb', label: "the menu's header band"},
+  // Down to the progress bar, which moves.
+  loading: {x: 0, y: 0, w: kWidth, h: kLayout.loading_bar.y, file: 'loading_top.rgb', label: 'the loading screen'},
+  menu: {x: 0, y: 0, w: kWidth, h: kLayout.header_rows, file: 'panel_header.rgb', label: "the menu's header band"},
   page: {x: 0, y: 60, w: 40, h: 360, file: 'textpanel_margin.rgb', label: "a page's left margin"},
 };
 
@@ -72,20 +73,7 @@ function pageProbe() {
     crops[name] = {...r, rgb: fs.readFileSync(path.join(expectDir, r.file)).toString('base64')};
   }
   const probe = (crops) => {
-    const t = {errors: [], frames: null, wanted: 0, puts: null};
-    window.__test = t;
-    const consoleError = console.error.bind(console);
-    console.error = (...args) => {
-      t.errors.push('console error: ' + args.join(' '));
-      consoleError(...args);
-    };
-    // Looked at once every listener has had the event.
-    window.addEventListener('error', (e) => setTimeout(() => {
-      if (!e.defaultPrevented) t.errors.push('uncaught: ' + e.message);
-    }));
-    window.addEventListener('unhandledrejection', (e) => setTimeout(() => {
-      if (!e.defaultPrevented) t.errors.push('unhandled rejection: ' + String(e.reason && (e.reason.message || e.reason.name)));
-    }));
+    const t = Object.assign(window.__test, {frames: null, wanted: 0, puts: null});
     const put = CanvasRenderingContext2D.prototype.putImageData;
     CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
       if (t.puts) t.puts.push(performance.now());
@@ -111,57 +99,11 @@ function pageProbe() {
       return n;
     };
   };
-  return `<script>(${probe})(${JSON.stringify(crops)});</script>`;
+  return `<script>(${watchErrors})();
+(${probe})(${JSON.stringify(crops)});</script>`;
 }
 
-// ---- The engines, behind one small interface: goto, evaluate, click
-// (an element), move and clickAt (viewport points), press (a key),
-// reported() (errors the engine reports beside the page's own), close.
-
-async function puppeteerEngine(name, options) {
-  const browser = await puppeteer.launch({headless: true, ...options});
-  const version = await browser.version();
-  let page = null;
-  let reported = [];
-  return {
-    name,
-    version,
-    async goto(url) {
-      if (page) await page.close();
-      reported = [];
-      page = await browser.newPage();
-      page.on('console', (m) => {
-        if (m.type() === 'error') reported.push('console error: ' + m.text());
-      });
-      page.on('pageerror', (e) => reported.push('page error: ' + e.message));
-      await page.setViewport(kViewport);
-      await page.goto(url);
-    },
-    evaluate: (fn, ...args) => page.evaluate(fn, ...args),
-    click: (selector) => page.click(selector),
-    move: (x, y) => page.mouse.move(x, y, {steps: 5}),
-    clickAt: (x, y) => page.mouse.click(x, y),
-    press: (key) => page.keyboard.press(key),
-    reported: () => reported,
-    close: () => browser.close(),
-  };
-}
-
-async function webkitEngine() {
-  const browser = await startWebKit(kViewport);
-  return {name: 'WebKit', ...browser, version: 'WebKitGTK ' + browser.version, reported: () => []};
-}
-
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velmora-engines-chromium-'));
-const kEngines = [
-  ['Chromium', () => puppeteerEngine('Chromium', {
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    userDataDir: profile,
-    args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking', '--disable-sync'],
-  })],
-  ['Firefox', () => puppeteerEngine('Firefox', {browser: 'firefox', executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr'})],
-  ['WebKit', webkitEngine],
-];
+const kEngines = engines(kViewport);
 
 // ---- Steps.
 
@@ -365,7 +307,6 @@ try {
   }
 } finally {
   site.server.close();
-  fs.rmSync(profile, {recursive: true, force: true});
 }
 console.log(`menu frames a second: ${rates.join(', ')}`);
 process.exit(failed ? 1 : 0);

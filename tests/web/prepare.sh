@@ -27,16 +27,37 @@ web_test_prepare() {
     cp "$source_dir/tests/web/package.json" "$source_dir/tests/web/package-lock.json" "$runner/"
     (cd "$runner" && npm ci --no-audit --no-fund --loglevel=error)
   fi
-  cp "$source_dir"/tests/web/*.mjs "$runner/"
+  cp "$source_dir"/tests/web/*.mjs "$source_dir/layout.json" "$runner/"
 
   # The exact pictures the canvas must show: raw RGB crops of the data files.
   expect=$(mktemp -d)
   trap 'rm -rf "$expect"' EXIT
   crop() { convert "$data/$1" -crop "$2" +repage -depth 8 "rgb:$expect/$3"; }
-  crop loading.png 640x231+0+0 loading_top.rgb
-  crop panel.png 640x50+0+0 panel_header.rgb
+  # The screen layout's numbers come from layout.json.
+  local width bar_y header_rows pages
+  width=$(layout_value screen.width)
+  bar_y=$(layout_value loading_bar.y)
+  header_rows=$(layout_value header_rows)
+  pages=$(layout_value pages)
+  crop loading.png "${width}x${bar_y}+0+0" loading_top.rgb
+  crop panel.png "${width}x${header_rows}+0+0" panel_header.rgb
   crop panel.png 40x360+0+60 panel_margin.rgb
   crop textpanel.png 40x360+0+60 textpanel_margin.rgb
   # What the page must show as text.
-  cp "$data/web/party.txt" "$data"/{info,compo,contact,credits}.txt "$expect/"
+  cp "$data/web/party.txt" "$expect/"
+  local name
+  for name in $pages; do
+    cp "$data/$name.txt" "$expect/"
+  done
+}
+
+# The value at a member path of layout.json (beside the test scripts), as
+# text; a missing one stops the tests.
+layout_value() {
+  node -e '
+    const [file, path] = process.argv.slice(1);
+    const value = path.split(".").reduce((at, key) => at?.[key], JSON.parse(require("fs").readFileSync(file, "utf8")));
+    if (value === undefined) { console.error(`${file}: no ${path}`); process.exit(1); }
+    console.log(Array.isArray(value) ? value.join(" ") : value);
+  ' "$runner/layout.json" "$1"
 }

@@ -2,7 +2,7 @@
 // driver, WebKitWebDriver, which starts its MiniBrowser on the display
 // DISPLAY names. Enough to drive a page as a visitor: navigate, run a script
 // (its promise awaited), click an element, move and click the mouse at a
-// point, press a key.
+// point, press a key, type text.
 //
 // usage: const browser = await startWebKit(); ... await browser.close();
 import {spawn} from 'node:child_process';
@@ -113,6 +113,10 @@ export async function startWebKit({width, height}) {
     clickAt: (x, y) => pointer([move(x, y), {type: 'pointerDown', button: 0}, {type: 'pointerUp', button: 0}]),
     press: (key) => send('POST', '/actions', {
       actions: [{type: 'key', id: 'keyboard', actions: [{type: 'keyDown', value: kKeys[key]}, {type: 'keyUp', value: kKeys[key]}]}],
+    }),
+    // Text typed key by key into the focused element.
+    type: (text) => send('POST', '/actions', {
+      actions: [{type: 'key', id: 'keyboard', actions: [...text].flatMap((c) => [{type: 'keyDown', value: c}, {type: 'keyUp', value: c}])}],
     }),
     async close() {
       await send('DELETE', '').catch(() => {});
