@@ -66,6 +66,7 @@ launch() {
   win=$(window_named '^Velmora2K invitation$' 20)
   if [ -z "$win" ]; then
     echo "no window titled 'Velmora2K invitation' appeared" >&2
+    window_missing "$pid" "$work/stderr"
     kill "$pid" 2>/dev/null
     return 1
   fi

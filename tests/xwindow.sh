@@ -29,3 +29,30 @@ window_icon() {
   done
   echo "$icon"
 }
+
+#   window_missing PID LOG   says why a program showed no window: whether it
+#       still runs (then where each of its threads waits, through gdb when it
+#       is installed) or how it ended, the end of what it printed (LOG), and
+#       the windows the display has. For a check that failed, so that a run
+#       on another machine tells what happened there.
+window_missing() {
+  local pid=$1 log=$2 code
+  echo "--- no window from process $pid:" >&2
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "it still runs; its threads (name, state, wait channel):" >&2
+    for task in /proc/"$pid"/task/*; do
+      echo "  $(cat "$task/comm" 2>/dev/null) $(awk '{ print $3 }' "$task/stat" 2>/dev/null) $(cat "$task/wchan" 2>/dev/null)" >&2
+    done
+    command -v gdb >/dev/null &&
+      timeout 60 gdb -p "$pid" -batch -nx -ex 'thread apply all bt 20' 2>&1 | grep -E '^(Thread|#)' >&2
+  else
+    wait "$pid" 2>/dev/null
+    code=$?
+    echo "it ended with exit code $code" >&2
+  fi
+  echo "what it printed (the last 40 lines):" >&2
+  tail -n 40 "$log" >&2
+  echo "the display's windows:" >&2
+  xwininfo -root -tree 2>&1 | grep -E '^ +0x' | head -n 30 >&2
+  echo "---" >&2
+}
