@@ -245,8 +245,21 @@ bool abbreviation_is_weekday(const std::u32string& t, size_t start, size_t end) 
   return true;
 }
 
-// Whether t names a month elsewhere than in the word at start, in a word
-// that names no weekday.
+// Whether a day number (one or two digits, after an optional '.' and
+// spaces) follows position k, as it follows a month written before its day
+// ("Apr 1").
+bool day_number_after(const std::u32string& t, size_t k) {
+  if (k < t.size() && t[k] == '.') ++k;
+  k = skip_spaces(t, k);
+  size_t end = 0;
+  return number_at(t, k, 2, &end) >= 0;
+}
+
+// Whether t names a month elsewhere than in the word at start, written
+// after its day ("mar. 3 - jue. 5 marzo"), in a word that names no weekday:
+// then a word at start that is both a weekday and a month ("mar") is the
+// weekday. A month written before its day ("Mar 30 - Apr 1") says that
+// the word is a month too.
 bool other_month(const std::u32string& t, size_t start) {
   for (size_t i = 0; i < t.size();) {
     if (!is_letter(t[i])) {
@@ -256,7 +269,9 @@ bool other_month(const std::u32string& t, size_t start) {
     size_t k = i;
     while (k < t.size() && is_letter(t[k])) ++k;
     const std::string word = key_of(std::u32string_view(t).substr(i, k - i));
-    if (i != start && dates_is_month(word) && !listed(kWeekdayAbbreviations, word)) return true;
+    if (i != start && dates_is_month(word) && !listed(kWeekdayAbbreviations, word) && !day_number_after(t, k)) {
+      return true;
+    }
     i = k;
   }
   return false;
@@ -311,6 +326,9 @@ std::u32string without_years(const std::u32string& t) {
   size_t from = 0;
   for (size_t y : years) {
     size_t cut = y;
+    // "12/03/2027", "12-03-2027": the separator goes with the year; a '.'
+    // stays, as "14.3." is how such a date is written without it
+    if (cut > from + 1 && (t[cut - 1] == '/' || t[cut - 1] == '-') && text_is_ascii_digit(t[cut - 2])) --cut;
     while (cut > from && text_is_space(t[cut - 1])) --cut;
     if (cut > from && t[cut - 1] == ',') --cut;
     std::u32string kept = t.substr(from, cut - from);
@@ -342,11 +360,21 @@ bool dates_is_weekday(const std::string& word) {
 
 bool dates_is_month(const std::string& word) { return listed(kMonths, text_lower_ascii(text_fold_ascii(word))); }
 
+bool dates_year_first(const std::string& dates) {
+  const std::u32string t = utf8_decode_lossy(dates);
+  for (size_t y : four_digit_numbers(t)) {
+    const size_t k = y + 4;
+    if (k + 1 < t.size() && (t[k] == '/' || t[k] == '.') && text_is_ascii_digit(t[k + 1])) return true;
+  }
+  return false;
+}
+
 DerivedDates dates_derive(const std::string& dates) {
   DerivedDates d;
   const std::u32string text = utf8_decode_lossy(dates);
   const std::vector<size_t> years = four_digit_numbers(text);
   if (!years.empty()) d.year = utf8_encode(std::u32string_view(text).substr(years.back(), 4));
+  if (dates_year_first(dates)) return d;
 
   const std::u32string bare = without_weekdays(text);
   std::string short_dates = iso_short_dates(bare);

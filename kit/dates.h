@@ -5,6 +5,8 @@
 //   Freitag 6. - Sonntag 8. August 2027    -> 2027, "6. - 8. August"
 //   sam. 7 – dim. 8 août 2027              -> 2027, "7 - 8 août"
 //   2027-03-12 to 2027-03-14               -> 2027, "12 - 14 March"
+//   12/03/2027 - 14/03/2027                -> 2027, "12/03 - 14/03"
+//   Mar 30 - Apr 1, 2027                   -> 2027, "Mar 30 - Apr 1"
 //
 // The year is the last four-digit number. The short dates are the dates
 // without weekday names (full or abbreviated, with or without accents, in
@@ -25,6 +27,11 @@ struct DerivedDates {
 };
 
 DerivedDates dates_derive(const std::string& dates);
+
+// Whether dates writes a date with the year first and '/' or '.' after it
+// ("2027/03/12"): whether day or month follows is not known, so no short
+// dates are made from it. (ISO dates, "2027-03-12", are read.)
+bool dates_year_first(const std::string& dates);
 
 // The short dates with their month names cut to three letters ("30 July -
 // 1 August" -> "30 Jul - 1 Aug"), for a suggestion when they are too long;

@@ -265,7 +265,11 @@ void check_derived_dates(const Party& party, Problems& problems) {
   const std::string& short_dates = party.fact("short_dates");
   const size_t length = utf8_length(short_dates);
   const std::string example = "add \"short_dates: 6 - 8 August\" (at most " + std::to_string(limit) + " characters)";
-  if (short_dates.empty()) {
+  if (short_dates.empty() && dates_year_first(party.fact("dates"))) {
+    problems.add(kPartyFile,
+                 "short_dates: dates puts the year first, so whether day or month follows is not known; " + example,
+                 line);
+  } else if (short_dates.empty()) {
     problems.add(kPartyFile, "short_dates: nothing is left of dates without its weekdays and year; " + example, line);
   } else if (length > limit) {
     const std::string shorter = dates_abbreviate(short_dates);

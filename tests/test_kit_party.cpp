@@ -567,6 +567,17 @@ TEST(KitParty, DatesAsOrganisersWriteThem) {
       {"sexta-feira 6 a domingo 8 de agosto de 2027", "2027", "6 a 8 de agosto"},
       {"6 to 8 August 2027", "2027", "6 to 8 August"},
       {"Saturday 8 - Sunday 9 July", "", "8 - 9 July"},
+      // numeric dates keep no separator of the year's; "mar" before its day
+      // number is March when the other month is written before its day too
+      {"12/03/2027 - 14/03/2027", "2027", "12/03 - 14/03"},
+      {"12-03-2027 - 14-03-2027", "2027", "12-03 - 14-03"},
+      {"12.-14.3.2027", "2027", "12.-14.3."},
+      {"Mar 30 - Apr 1, 2027", "2027", "Mar 30 - Apr 1"},
+      {"Tue, Mar 30 - Thu, Apr 1 2027", "2027", "Mar 30 - Apr 1"},
+      {"mar 12 - jeu 14 avril 2027", "2027", "12 - 14 avril"},
+      // year first: day or month next is not known
+      {"2027/03/12 - 2027/03/14", "2027", ""},
+      {"2027.03.12", "2027", ""},
   };
   for (const Case& c : cases) {
     const kit::DerivedDates d = kit::dates_derive(c.dates);
@@ -583,6 +594,12 @@ TEST(KitParty, DatesAsOrganisersWriteThem) {
   EXPECT_EQ(problems_of(folder, &party), std::vector<std::string>{});
   EXPECT_EQ(party.fact("short_dates"), "8. - 9. Juli");
   EXPECT_EQ(party.fact("captions"), "Velmora 2000 | Quorvantia Edition | 8. - 9. Juli, Brenmar");
+  // a date written year first asks for short_dates and says why
+  folder = good_folder(replaced(kFive, "Saturday 8 - Sunday 9 July 2000", "2000/07/08 - 2000/07/09"));
+  const std::vector<std::string> problems = problems_of(folder);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("party.txt:"), std::string::npos) << problems[0];
+  EXPECT_NE(problems[0].find("short_dates: dates puts the year first"), std::string::npos) << problems[0];
 }
 
 TEST(KitParty, FactsDerivedAsPartyPyDerivesThem) {
