@@ -349,11 +349,18 @@ void check_captions(const Party& party, Problems& problems) {
     }
     const bool said = !party.lines.count("captions") && utf8_length(party.fact(source)) > party_max_length(source);
     if (x + kGlyphAdvance * static_cast<long long>(t.size()) > kCaptionRight && !said) {
-      problems.add(kPartyFile,
-                   "captions: \"" + text + "\" is too long for the caption strip (" + std::to_string(t.size()) +
-                       " characters from x = " + std::to_string(x) + "); give \"captions:\" shorter lines, at most " +
-                       std::to_string(kCaptionMax) + " characters",
-                   where);
+      const std::string too_long = "\"" + text + "\" is too long for the caption strip (" +
+                                   std::to_string(t.size()) + " characters from x = " + std::to_string(x) + "); ";
+      const std::string at_most = "at most " + std::to_string(kCaptionMax) + " characters";
+      if (party.lines.count("captions")) {
+        problems.add(kPartyFile, "captions: " + too_long + "give \"captions:\" shorter lines, " + at_most, where);
+      } else {
+        // made from a fact (its letters folded, "ß" as "ss"): that fact's line
+        problems.add(kPartyFile,
+                     std::string(source) + ": its caption " + too_long + "shorten " + source +
+                         ", or add a \"captions:\" line of three lines separated by |, each " + at_most,
+                     party.line_of(source));
+      }
     }
   }
 }

@@ -501,6 +501,15 @@ TEST(KitParty, EveryLimitHoldsAtItsEdge) {
     EXPECT_EQ(problems_of(good_folder(e.facts(e.limit))), std::vector<std::string>{}) << e.what;
     EXPECT_EQ(problems_of(good_folder(e.facts(e.limit + 1))), e.refused) << e.what;
   }
+  // a caption made from the name, longer once "ß" is folded to "ss": the
+  // name's line, and what to do without a "captions:" line
+  EXPECT_EQ(problems_of(good_folder(replaced(kFive + "caption_x: 458 394 293\n", "Velmora 2000",
+                                             "Gro\xc3\x9fstra\xc3\x9f"
+                                             "enfu\xc3\x9f"
+                                             "ball 2000"))),
+            std::vector<std::string>{"party.txt:1: name: its caption \"Grossstrassenfussball 2000\" is too long for "
+                                     "the caption strip (26 characters from x = 458); shorten name, or add a "
+                                     "\"captions:\" line of three lines separated by |, each at most 28 characters"});
   // the shortest name
   EXPECT_EQ(problems_of(good_folder(replaced(kFive, "Velmora 2000", "Abc"))), std::vector<std::string>{});
   EXPECT_EQ(problems_of(good_folder(replaced(kFive, "Velmora 2000", "Ab"))),
