@@ -162,6 +162,7 @@ function checkDownloads(e, dir) {
   }
   const party = execFileSync('unzip', ['-Z1', named('-party.zip')], {encoding: 'utf8'});
   check(/\/party\.txt$/m.test(party) && /\/pages\/info\.txt$/m.test(party), `${e.name}: the party folder's zip holds party.txt and the pages`);
+  check(!/DS_Store|__MACOSX/.test(party), `${e.name}: and none of the hidden files the opened zip had`);
   const sheet = execFileSync('identify', ['-format', '%w x %h', named('-preview.png')], {encoding: 'utf8'});
   check(sheet === `${3 * kWidth} x ${3 * kLayout.screen.height}`, `${e.name}: the preview sheet is three frames a row, three rows (${sheet})`);
   const site = path.join(dir, 'site');

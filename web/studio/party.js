@@ -63,10 +63,20 @@ export function without(folder, test) {
   return kept;
 }
 
-// The paths of a folder read from a zip or a folder pick, put right: a
-// folder whose every file lies under one top folder (as "zip -r" of the
-// folder or a folder pick gives it) is taken from inside that folder.
-export function fromTop(folder) {
+// Files the command line passes over too (hidden ones: ".DS_Store",
+// ".git/"), and the "__MACOSX/" folder of resource forks that macOS's zip
+// puts beside the folder.
+function passedOver(path) {
+  const parts = path.split('/');
+  return parts[0] === '__MACOSX' || parts.some((part) => part.startsWith('.'));
+}
+
+// The paths of a folder read from a zip or a folder pick, put right: what
+// passedOver names is left out, and a folder whose every file lies under
+// one top folder (as "zip -r" of the folder or a folder pick gives it) is
+// taken from inside that folder.
+export function fromTop(read) {
+  const folder = without(read, passedOver);
   const paths = Object.keys(folder);
   if (paths.length === 0 || kPartyFile in folder) return folder;
   const top = paths[0].split('/')[0] + '/';
