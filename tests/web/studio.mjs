@@ -211,6 +211,9 @@ async function faults(e, url) {
   }
   check(await e.evaluate(() => document.getElementById('f-place').getAttribute('aria-invalid') === 'true'),
         `${e.name}: the faulty field is marked for screen readers`);
+  // The music's problem comes after the others (it needs the decoded music).
+  const said = await e.evaluate(() => document.getElementById('preview-status').textContent);
+  check(said.includes('the 5 problems marked'), `${e.name}: the status counts the five marked problems ("${said}")`);
 }
 
 async function noErrors(e) {

@@ -211,6 +211,11 @@ async function encodeMusic() {
     if (encoding !== key) return;
     musicProblem = e.message;
     showProblems();
+    if (current) {
+      status('preview-status', 'The preview plays the invitation\'s own music: yours cannot be used (marked in red).');
+    } else {
+      problemStatus();
+    }
   } finally {
     if (encoding === key) {
       encoding = null;
@@ -225,6 +230,16 @@ async function encodeMusic() {
 
 let making = false;
 let again = false;
+let current = false;  // the preview plays the folder as it stands
+
+// The preview's status while problems are marked, counting what is marked
+// (the music's problem comes after the make). Typing may have skipped
+// versions, so the one shown is "an earlier" one, not the last good one.
+function problemStatus() {
+  const count = errors() === 1 ? 'the problem' : `the ${errors()} problems`;
+  status('preview-status', made ? `The preview shows an earlier version; mend ${count} marked in red to see your changes.` :
+    `The preview starts once ${count} marked in red are mended.`);
+}
 
 async function remake() {
   if (making) {
@@ -244,15 +259,14 @@ async function remake() {
       showProblems();
       showFiles();
       encodeMusic();
+      current = Boolean(r.pak);
       if (r.pak) {
         made = {pak: r.pak, music: r.music, changedAt: madeAt};
         status('preview-status', partyMusic() || !facts.music_file ? '' :
           'The preview plays the invitation\'s own music until yours is encoded.');
         preview.show({pak: r.pak, music: r.music, at: target});
       } else {
-        const count = errors() === 1 ? 'the problem' : `the ${errors()} problems`;
-        status('preview-status', made ? `The preview shows the last version without problems; mend ${count} marked in red to see your changes.` :
-          `The preview starts once ${count} marked in red are mended.`);
+        problemStatus();
       }
     } while (again);
   } catch (e) {
