@@ -320,18 +320,24 @@ window.addEventListener('beforeunload', (e) => {
 
 // ---- Opening a folder: a zip, a folder pick, a drop or the example.
 
-async function open(newFolder, name) {
+// kept: the music and times of work brought back, set before its first
+// preview is made (which would otherwise play the invitation's own music).
+async function open(newFolder, name, kept = null) {
   if (Object.keys(folder).length && changedAt > keptAt) {
     await store.save(store.kBefore, record());
     $('restore').hidden = false;
   }
   folder = P.fromTop(newFolder);
-  music = null;
+  music = kept ? kept.music : null;
+  // an encoding of the last folder's music still running is dropped, and so
+  // is its progress
   encoding = null;
+  $('music-progress').hidden = true;
+  status('music-now', '');
   musicProblem = null;
   facts = {};
-  changedAt = now();
-  keptAt = changedAt;
+  changedAt = kept ? kept.changedAt : now();
+  keptAt = kept ? kept.keptAt : changedAt;
   fillForm();
   status('folder-status', `${name}: ${Object.keys(folder).length} files, ${sizeText(P.size(folder))}.`);
   clearDownloads('');
@@ -622,8 +628,7 @@ $('restore-before').addEventListener('click', async () => {
   if (!before) return;
   await store.remove(store.kBefore);
   $('restore').hidden = true;
-  await open(before.folder, 'Your work from before');
-  ({music, changedAt, keptAt} = before);
+  await open(before.folder, 'Your work from before', before);
 });
 for (const type of ['dragenter', 'dragover']) {
   document.addEventListener(type, (e) => {
