@@ -36,7 +36,9 @@ let encoding = null;  // the key of the music being encoded
 let changedAt = 0;
 let keptAt = 0;
 let at = 'opening';  // where the preview goes: 'opening', 'menu' or a page
-let made = null;  // {pak, music, changedAt} of the last folder without problems
+// {pak, music, changedAt, folder, mp3}: the data of the last folder without
+// problems, with the folder object and MP3 it was made from.
+let made = null;
 let links = [];  // object URLs of the downloads on show
 
 // ---- Sizes and statuses.
@@ -252,7 +254,9 @@ async function remake() {
       again = false;
       const target = at;
       const madeAt = changedAt;
-      const r = await kit.make(folder, partyMusic());
+      const source = folder;
+      const mp3 = partyMusic();
+      const r = await kit.make(source, mp3);
       facts = r.facts;
       problems = r.problems;
       showDerived();
@@ -261,7 +265,7 @@ async function remake() {
       encodeMusic();
       current = Boolean(r.pak);
       if (r.pak) {
-        made = {pak: r.pak, music: r.music, changedAt: madeAt};
+        made = {pak: r.pak, music: r.music, changedAt: madeAt, folder: source, mp3};
         status('preview-status', partyMusic() || !facts.music_file ? '' :
           'The preview plays the invitation\'s own music until yours is encoded.');
         preview.show({pak: r.pak, music: r.music, at: target});
@@ -537,25 +541,29 @@ async function makeDownloads() {
   bar.hidden = false;
   bar.value = 0;
   clearDownloads('Fetching the release programs…');
+  // One version of the folder for every file: an edit while they are made
+  // replaces the folder object (and its music), so they are read once here
+  // and the edit is told by the object, not by the clock's second.
   const madeAt = changedAt;
+  const source = folder;
+  const mp3 = partyMusic();
   try {
     const got = await releasePrograms((f) => {
       bar.value = 0.6 * f;
     });
     status('downloads-status', 'Making the release files…');
-    const r = await kit.release(folder, partyMusic(), {windowsZip: got.windows, webZip: got.web, time: madeAt});
+    const r = await kit.release(source, mp3, {windowsZip: got.windows, webZip: got.web, time: madeAt});
     bar.value = 0.7;
     const slug = r.facts.slug;
-    const kept = await kit.writeZip(folder, `${slug}-party`, madeAt);
-    // The data of the folder as it stands, made already unless an edit's
-    // make is still on its way.
-    const data = made && made.changedAt === madeAt && !making ? made : await kit.make(folder, partyMusic());
+    const kept = await kit.writeZip(source, `${slug}-party`, madeAt);
+    // The data of this folder, made already unless it changed since.
+    const data = made && made.folder === source && made.mp3 === mp3 ? made : await kit.make(source, mp3);
     status('downloads-status', 'Capturing the preview sheet…');
     const visit = await kit.visit(kSheetFps);
     const picture = await sheet.makeSheet(data.pak, data.music, visit, (f) => {
       bar.value = 0.75 + 0.25 * f;
     });
-    if (madeAt !== changedAt) {
+    if (folder !== source || partyMusic() !== mp3) {
       status('downloads-status', 'Your folder changed meanwhile: make the downloads again.');
       return;
     }
