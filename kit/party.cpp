@@ -6,6 +6,7 @@
 
 #include "kit/dates.h"
 #include "kit/pages.h"
+#include "kit/pictures.h"
 #include "kit/text.h"
 
 namespace kit {
@@ -756,12 +757,7 @@ std::string picture_problem(const Bytes& bytes, const std::string& name) {
   const PictureHeader h = picture_header(bytes);
   if (h.kind.empty()) return "not a picture that can be read (" + h.reason + "); save it as PNG";
   if (h.kind != "PNG" && h.kind != "JPEG") return "a " + h.kind + " picture; save it as PNG";
-  if (h.width == kScreenWidth && h.height == kScreenHeight) return "";
-  const bool scalable = name.rfind("logo.", 0) == 0;
-  if (scalable && h.width * 3LL == h.height * 4LL) return "";
-  return std::to_string(h.width) + " x " + std::to_string(h.height) + " pixels; make it " +
-         (scalable ? "of the same 4:3 shape (it is scaled)" : "exactly") + " " + std::to_string(kScreenWidth) + " x " +
-         std::to_string(kScreenHeight) + " pixels";
+  return picture_size_problem(name.rfind("logo.", 0) == 0, h.width, h.height);
 }
 
 }  // namespace kit

@@ -565,17 +565,13 @@ std::optional<std::vector<uint8_t>> own_picture(const std::string& name, const B
     problems.push_back({name, "cannot be read: " + error + "; save it as PNG"});
     return std::nullopt;
   }
+  const std::string why = picture_size_problem(name == kLogo, pic.width, pic.height);
+  if (!why.empty()) {
+    problems.push_back({name, why});
+    return std::nullopt;
+  }
   if (pic.width == kPictureWidth && pic.height == kPictureHeight) return std::move(pic.rgb);
-  const std::string size = std::to_string(pic.width) + " x " + std::to_string(pic.height);
-  if (name == kLogo && pic.width * kPictureHeight == pic.height * kPictureWidth)
-    return resample_rgb(pic.rgb, pic.width, pic.height, kPictureWidth, kPictureHeight);
-  if (name == kLogo)
-    problems.push_back({name, size + " pixels; make it 640 x 480 pixels, or any size of the same "
-                                     "4:3 shape (it is scaled)"});
-  else
-    problems.push_back({name, size + " pixels; make it exactly 640 x 480 pixels (the program "
-                                     "draws the loading bar at fixed pixels)"});
-  return std::nullopt;
+  return resample_rgb(pic.rgb, pic.width, pic.height, kPictureWidth, kPictureHeight);
 }
 
 bool wanted(const std::vector<std::string>& names, const std::string& name) {
@@ -652,6 +648,14 @@ bool read_face(const Files& files, const char* path, Typeface& face, std::string
 }
 
 }  // namespace
+
+std::string picture_size_problem(bool logo, int64_t width, int64_t height) {
+  if (width == kPictureWidth && height == kPictureHeight) return "";
+  if (logo && width * kPictureHeight == height * kPictureWidth) return "";
+  const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels; ";
+  if (logo) return size + "make it 640 x 480 pixels, or any size of the same 4:3 shape (it is scaled)";
+  return size + "make it exactly 640 x 480 pixels (the program draws the loading bar at fixed pixels)";
+}
 
 bool kit_base_load(const Files& files, KitBase& base, std::string& error) {
   if (!read_face(files, kSansFile, base.sans, error) ||

@@ -62,6 +62,10 @@ struct KitBase {
 // False and a message naming the file when one is missing or unreadable.
 bool kit_base_load(const Files& files, KitBase& base, std::string& error);
 
+// Why an own picture of width x height cannot be used, "" when it can: it is
+// 640 x 480, or, for the logo (scaled), any size of that 4:3 shape.
+std::string picture_size_problem(bool logo, int64_t width, int64_t height);
+
 // key: the fact ("name", "edition", "year", "dates", "town", "country") or
 // the organiser's file ("logo.png", "loading.png").
 struct PictureProblem {

@@ -196,10 +196,12 @@ const std::vector<BadFolder>& bad_folders() {
        {"logo.png: a second logo picture beside logo.jpg; keep one of them"}},
       {"a loading screen in JPEG of the wrong size",
        [](Files& f) { f["loading.jpg"] = jpeg(320, 200); },
-       {"loading.jpg: 320 x 200 pixels; make it exactly 640 x 480 pixels"}},
+       {"loading.jpg: 320 x 200 pixels; make it exactly 640 x 480 pixels (the program draws the loading bar "
+        "at fixed pixels)"}},
       {"a loading screen of the wrong size",
        [](Files& f) { f["loading.jpeg"] = jpeg(320, 200); },
-       {"loading.jpeg: 320 x 200 pixels; make it exactly 640 x 480 pixels"}},
+       {"loading.jpeg: 320 x 200 pixels; make it exactly 640 x 480 pixels (the program draws the loading bar "
+        "at fixed pixels)"}},
       {"two loading screens",
        [](Files& f) {
          f["loading.jpg"] = jpeg(640, 480);
@@ -208,7 +210,8 @@ const std::vector<BadFolder>& bad_folders() {
        {"loading.png: a second loading picture beside loading.jpg; keep one of them"}},
       {"a logo of another shape",
        [](Files& f) { f["logo.png"] = png(800, 500); },
-       {"logo.png: 800 x 500 pixels; make it of the same 4:3 shape (it is scaled) 640 x 480 pixels"}},
+       {"logo.png: 800 x 500 pixels; make it 640 x 480 pixels, or any size of the same 4:3 shape (it is "
+        "scaled)"}},
       {"a GIF as the logo",
        [](Files& f) { f["logo.png"] = bytes("GIF89a\x80\x02\xe0\x01"); },
        {"logo.png: a GIF picture; save it as PNG"}},
