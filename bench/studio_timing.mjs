@@ -10,12 +10,11 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {serve} from './serve.mjs';
 import {engines} from './drivers.mjs';
+import {sleep} from './checks.mjs';
 
 const [studioDir, runsText] = process.argv.slice(2);
 const runs = Number(runsText);
 const kTimeout = 120000;
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
 async function waitFor(e, fn, arg) {
   const end = Date.now() + kTimeout;
   for (;;) {

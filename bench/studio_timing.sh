@@ -15,5 +15,5 @@ if [ ! -d "$runner/node_modules/puppeteer-core" ]; then
   exit 1
 fi
 [ -f build/studio/example.zip ] || { echo "build the studio first: ./web.sh --build" >&2; exit 1; }
-cp bench/studio_timing.mjs tests/web/serve.mjs tests/web/drivers.mjs tests/web/webdriver.mjs "$runner/"
+cp bench/studio_timing.mjs tests/web/serve.mjs tests/web/drivers.mjs tests/web/webdriver.mjs tests/web/checks.mjs "$runner/"
 node "$runner/studio_timing.mjs" "$(realpath build/studio)" "${1:-10}"

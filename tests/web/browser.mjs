@@ -41,6 +41,7 @@ import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 import {serve, serveFaulty} from './serve.mjs';
 import {kLayout, kWidth, kHeight, inButton} from './layout.mjs';
+import {check, passed, sleep} from './checks.mjs';
 
 const [siteDir, expectDir] = process.argv.slice(2);
 // Loading plus the 19-second opening, with room for a busy machine.
@@ -98,18 +99,7 @@ function textPage(name) {
   return text.replace(/\nEND\n?$/, '\n').replace(/^\n+/, '').replace(/%%/g, '%').trim();
 }
 
-function check(ok, what) {
-  if (!ok) throw new Error(what);
-  passed(what);
-}
-
 // A step that throws when it fails, done.
-function passed(what) {
-  console.log('ok: ' + what);
-}
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
 // Puts the expected crops into the page, as base64 RGB.
 async function loadExpectations(page) {
   const crops = {};

@@ -26,6 +26,7 @@ import {serve} from './serve.mjs';
 import {kLayout, kWidth, kHeight, inButton} from './layout.mjs';
 import {engines} from './drivers.mjs';
 import {watchErrors} from './errors.mjs';
+import {check, passed, sleep} from './checks.mjs';
 
 const [siteDir, expectDir] = process.argv.slice(2);
 const kViewport = {width: 1366, height: 768};
@@ -50,17 +51,6 @@ const kRegions = {
   menu: {x: 0, y: 0, w: kWidth, h: kLayout.header_rows, file: 'panel_header.rgb', label: "the menu's header band"},
   page: {x: 0, y: 60, w: 40, h: 360, file: 'textpanel_margin.rgb', label: "a page's left margin"},
 };
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-function passed(what) {
-  console.log('ok: ' + what);
-}
-
-function check(ok, what) {
-  if (!ok) throw new Error(what);
-  passed(what);
-}
 
 // The test's script, put first into the page by the server: it keeps the
 // page's console errors and the errors nobody handled (for an engine whose

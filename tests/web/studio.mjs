@@ -19,6 +19,7 @@ import {serve} from './serve.mjs';
 import {kWidth, kLayout} from './layout.mjs';
 import {engines} from './drivers.mjs';
 import {watchErrors} from './errors.mjs';
+import {check, passed, sleep} from './checks.mjs';
 
 const [studioDir, workDir, kName, kPakSha] = process.argv.slice(2);
 const kViewport = {width: 1366, height: 768};
@@ -29,17 +30,6 @@ const kDownloadsTimeout = 300000;
 const kPollMs = 100;
 // Files the downloads hold, by the end of their names.
 const kDownloads = ['-win64.zip', '-web.zip', 'SHA256SUMS', '-party.zip', '-preview.png'];
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-function passed(what) {
-  console.log('ok: ' + what);
-}
-
-function check(ok, what) {
-  if (!ok) throw new Error(what);
-  passed(what);
-}
 
 // The test's own script in each page before the page's: the error watch,
 // and a comparison of the canvas's header band with the expected one.

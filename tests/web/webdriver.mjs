@@ -9,6 +9,7 @@ import {spawn} from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
+import {sleep} from './checks.mjs';
 
 const kDriver = 'WebKitWebDriver';
 const kLibDir = '/usr/lib';
@@ -17,8 +18,6 @@ const kReadyTimeoutMs = 15000;
 const kElementKey = 'element-6066-11e4-a52e-4f735466cecf';
 // The code points WebDriver gives the keys a visitor presses here.
 const kKeys = {Enter: '\uE007', Escape: '\uE00C', Tab: '\uE004'};
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 function freePort() {
   return new Promise((resolve, reject) => {
